@@ -1,0 +1,233 @@
+// File-system services on POSIX calls. The answers are the ones the Windows
+// calls give: see the attribute mapping in find_first and the stamp rules.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/file_system.h"
+#include "platform/posix/dos_time.h"
+#include "platform/text.h"
+
+const char kSeparator = '/';
+const char kSeparatorText[] = "/";
+const char kSearchAllSuffix[] = "/*";
+const bool kNamesFoldCase = false;
+
+int error_indicator = 0;
+
+namespace {
+
+int fail(int code) {
+  error_indicator = code != 0 ? code : EIO;
+  return -1;
+}
+
+uint32_t attributes_of(const char* name, const struct stat& status, bool points_at_folder) {
+  uint32_t attributes = 0;
+  if (S_ISLNK(status.st_mode)) {
+    attributes |= kAttributeReparsePoint;
+    if (points_at_folder) {
+      attributes |= kAttributeDirectory;
+    }
+  } else if (S_ISDIR(status.st_mode)) {
+    attributes |= kAttributeDirectory;
+  } else {
+    attributes |= kAttributeArchive;
+  }
+  if (name[0] == '.') {
+    attributes |= kAttributeHidden;
+  }
+  if ((status.st_mode & S_IWUSR) == 0) {
+    attributes |= kAttributeReadOnly;
+  }
+  return attributes;
+}
+
+bool fill_record(FindRecord* record, const char* name, const struct stat& status,
+                 bool points_at_folder) {
+  if (!text_copy(record->name, sizeof record->name, name)) {
+    return false;
+  }
+  record->size = static_cast<uint32_t>(status.st_size);
+  record->attributes = attributes_of(name, status, points_at_folder);
+  DosStamp stamp{0, 0};
+  dos_stamp_of(status.st_mtim.tv_sec, &stamp);
+  record->time = stamp.time;
+  record->date = stamp.date;
+  return true;
+}
+
+bool wanted(uint32_t attributes, uint32_t mask) {
+  uint32_t special = attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory);
+  return (special & ~mask) == 0;
+}
+
+// Reads entries of an open listing until one can be reported: 0 with an
+// entry, 1 at the end, -1 on an error. An entry that vanished between readdir
+// and its status is passed over, as a listing made a moment later would not
+// have shown it.
+int next_listed(FindRecord* record, uint32_t mask) {
+  DIR* listing = static_cast<DIR*>(record->search_state);
+  int folder = dirfd(listing);
+  for (;;) {
+    errno = 0;
+    struct dirent* entry = readdir(listing);
+    if (entry == nullptr) {
+      return errno != 0 ? fail(errno) : 1;
+    }
+    struct stat status;
+    if (fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      continue;
+    }
+    bool points_at_folder = false;
+    if (S_ISLNK(status.st_mode)) {
+      struct stat target;
+      points_at_folder =
+          fstatat(folder, entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+    }
+    if (!fill_record(record, entry->d_name, status, points_at_folder)) {
+      continue;
+    }
+    if (wanted(record->attributes, mask)) {
+      return 0;
+    }
+  }
+}
+
+}  // namespace
+
+int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
+  record->search_state = nullptr;
+  const char* slash = strrchr(pattern, '/');
+  const char* last = slash != nullptr ? slash + 1 : pattern;
+
+  if (strcmp(last, "*") == 0) {
+    char folder[PATH_MAX];
+    size_t length = static_cast<size_t>(last - pattern);
+    if (length >= sizeof folder) {
+      return fail(ENAMETOOLONG);
+    }
+    memcpy(folder, pattern, length);
+    folder[length] = '\0';
+    DIR* listing = opendir(length == 0 ? "." : folder);
+    if (listing == nullptr) {
+      return fail(errno);
+    }
+    record->search_state = listing;
+    int found = next_listed(record, mask);
+    if (found == 1) {
+      return fail(ENOENT);  // Nothing listed is a failure of find_first, as on Windows.
+    }
+    return found;
+  }
+
+  struct stat status;
+  if (lstat(pattern, &status) != 0) {
+    return fail(errno);
+  }
+  struct stat target;
+  bool points_at_folder =
+      S_ISLNK(status.st_mode) && stat(pattern, &target) == 0 && S_ISDIR(target.st_mode);
+  if (!fill_record(record, last, status, points_at_folder)) {
+    return fail(ENAMETOOLONG);
+  }
+  if (!wanted(record->attributes, mask)) {
+    return fail(ENOENT);
+  }
+  return 0;
+}
+
+int find_next(FindRecord* record) {
+  if (record->search_state == nullptr) {
+    return -1;
+  }
+  // Every search velk makes uses the full mask, so the record need not keep it.
+  return next_listed(record, kSearchMask) == 0 ? 0 : -1;
+}
+
+void find_close(FindRecord* record) {
+  if (record->search_state != nullptr) {
+    closedir(static_cast<DIR*>(record->search_state));
+    record->search_state = nullptr;
+  }
+}
+
+FileHandle open_read(const char* path) {
+  // O_NONBLOCK: opening a named pipe or a device must never hang the run.
+  int file = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (file < 0) {
+    fail(errno);
+    return kNoFile;
+  }
+  struct stat status;
+  if (fstat(file, &status) != 0 || S_ISDIR(status.st_mode)) {
+    int code = S_ISDIR(status.st_mode) ? EISDIR : errno;
+    close(file);
+    fail(code);
+    return kNoFile;
+  }
+  return file;
+}
+
+int close_file(FileHandle file) {
+  return close(static_cast<int>(file)) == 0 ? 0 : fail(errno);
+}
+
+int file_stamp(FileHandle file, DosStamp* stamp) {
+  struct stat status;
+  if (fstat(static_cast<int>(file), &status) != 0) {
+    return fail(errno);
+  }
+  return dos_stamp_of(status.st_mtim.tv_sec, stamp) ? 0 : fail(EOVERFLOW);
+}
+
+int32_t file_length(FileHandle file) {
+  struct stat status;
+  if (fstat(static_cast<int>(file), &status) != 0) {
+    fail(errno);
+    return -1;
+  }
+  return static_cast<int32_t>(static_cast<uint32_t>(status.st_size));
+}
+
+int make_dir(const char* path) { return mkdir(path, 0777) == 0 ? 0 : fail(errno); }
+
+int remove_file(const char* path) {
+  struct stat status;
+  if (lstat(path, &status) != 0) {
+    return fail(errno);
+  }
+  if (S_ISDIR(status.st_mode)) {
+    return fail(EISDIR);
+  }
+  // A file without its owner-write bit is read-only, and is kept as Windows
+  // keeps a read-only file.
+  if (!S_ISLNK(status.st_mode) && (status.st_mode & S_IWUSR) == 0) {
+    return fail(EACCES);
+  }
+  return unlink(path) == 0 ? 0 : fail(errno);
+}
+
+int remove_link(const char* path, uint32_t /*attributes*/) {
+  return unlink(path) == 0 ? 0 : fail(errno);
+}
+
+bool error_is_not_found(int code) { return code == ENOENT || code == ENOTDIR || code == EISDIR; }
+
+const char* error_text(int code) { return strerror(code); }
+
+int resolve_path(const char* path, char* out, size_t size) {
+  char resolved[PATH_MAX];
+  if (realpath(path, resolved) == nullptr) {
+    return fail(errno);
+  }
+  return text_copy(out, size, resolved) ? 0 : fail(ENAMETOOLONG);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct RunResult {
+  int exit_code = -1;  // the low 8 bits on POSIX, the whole 32 bits on Windows
+  std::string out;     // what standard output received, byte for byte
+  std::string err;
+};
+
+struct RunOptions {
+  std::vector<std::pair<std::string, std::string>> set_env;
+  std::vector<std::string> unset_env;
+  std::string working_dir;  // empty: the test's own
+};
+
+// Runs a program with the given words (word 0 is the program itself) and
+// waits for it, with standard output and error captured to files.
+RunResult run_program(const std::vector<std::string>& words, const RunOptions& options = {});
+
+// The paths of the programs built beside the tests.
+std::string velk_binary();
+std::string record_command_binary();
