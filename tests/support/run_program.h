@@ -14,6 +14,9 @@ struct RunOptions {
   std::vector<std::pair<std::string, std::string>> set_env;
   std::vector<std::string> unset_env;
   std::string working_dir;  // empty: the test's own
+  // Words put in front of the program's own, looked up along PATH: a wrapper
+  // that runs it as another user or under other limits.
+  std::vector<std::string> command_prefix;
 };
 
 // Runs a program with the given words (word 0 is the program itself) and

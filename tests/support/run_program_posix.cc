@@ -11,8 +11,12 @@
 
 extern char** environ;
 
-std::string velk_binary() { return VELK_BINARY; }
-std::string record_command_binary() { return RECORD_COMMAND_BINARY; }
+std::string velk_binary() {
+  return VELK_BINARY;
+}
+std::string record_command_binary() {
+  return RECORD_COMMAND_BINARY;
+}
 
 RunResult run_program(const std::vector<std::string>& words, const RunOptions& options) {
   TempDir capture;
@@ -39,6 +43,9 @@ RunResult run_program(const std::vector<std::string>& words, const RunOptions& o
   }
 
   std::vector<char*> argv;
+  for (const auto& word : options.command_prefix) {
+    argv.push_back(const_cast<char*>(word.c_str()));
+  }
   for (const auto& word : words) {
     argv.push_back(const_cast<char*>(word.c_str()));
   }
@@ -61,7 +68,7 @@ RunResult run_program(const std::vector<std::string>& words, const RunOptions& o
   }
   RunResult result;
   pid_t child = 0;
-  int started = posix_spawn(&child, words[0].c_str(), &actions, nullptr, argv.data(), envp.data());
+  int started = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (started != 0) {
     result.err = std::string("cannot start: ") + strerror(started);

@@ -21,9 +21,8 @@ std::atomic<int> next_number{0};
 TempDir::TempDir() {
   std::random_device random;
   for (;;) {
-    fs::path candidate = fs::temp_directory_path() /
-                         ("velk-test-" + std::to_string(random()) + "-" +
-                          std::to_string(next_number++));
+    fs::path candidate = fs::temp_directory_path() / ("velk-test-" + std::to_string(random()) +
+                                                      "-" + std::to_string(next_number++));
     std::error_code error;
     if (fs::create_directory(candidate, error)) {
       path_ = candidate.string();
@@ -67,7 +66,9 @@ std::string read_file(const std::string& path) {
   return contents.str();
 }
 
-void make_dirs(const std::string& path) { fs::create_directories(path); }
+void make_dirs(const std::string& path) {
+  fs::create_directories(path);
+}
 
 bool exists(const std::string& path) {
   std::error_code error;
@@ -88,7 +89,8 @@ std::vector<std::string> list_tree(const std::string& root) {
   std::vector<std::string> entries;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
-    std::string relative = fs::relative(it->path(), root).generic_string();
+    // Lexically: links inside the tree must be named, not resolved.
+    std::string relative = it->path().lexically_relative(root).generic_string();
     if (it->is_directory() && !it->is_symlink()) {
       relative += '/';
     }
