@@ -15,13 +15,30 @@ namespace {
 constexpr char kFolderTemplate[] = "xcopy /I/F/E/C/Y/H/R/K/O/X/G \"%s\" \"%s\" ";
 constexpr char kFileTemplate[] = "xcopy /F/E/C/Y/H/R/K/O/X/G \"%s\" \"%s\" ";
 
+// Whether the entry at `path` is itself a link.
+bool names_link(const char* path) {
+  FindRecord record;
+  bool link = find_first(path, kSearchMask, &record) == 0 &&
+              (record.attributes & kAttributeReparsePoint) != 0;
+  find_close(&record);
+  return link;
+}
+
 // A folder the target lacks is copied whole by one command; one both trees
-// have is descended into, unless the source's is a link.
+// have is descended into, unless the source's is a link (its copy is a link
+// too). A link in the target is never followed: descending through it would
+// copy into whatever it points at, outside the target tree.
 void update_folder(char* source, char* target, uint32_t attributes) {
   if (path_exists(target)) {
-    if ((attributes & kAttributeReparsePoint) == 0) {
-      update_tree(source, target);
+    if ((attributes & kAttributeReparsePoint) != 0) {
+      return;
     }
+    if (names_link(target)) {
+      print_err("velk: cannot copy %s: %s is a link\n", source, target);
+      note_failure();
+      return;
+    }
+    update_tree(source, target);
     return;
   }
   if (format_text(update_command, sizeof update_command, kFolderTemplate, source, target) != 0) {
@@ -58,4 +75,6 @@ void update_entry(char* source, char* target, uint32_t attributes) {
 
 }  // namespace
 
-void update_tree(char* source, char* target) { walk_folder(source, target, update_entry); }
+void update_tree(char* source, char* target) {
+  walk_folder(source, target, update_entry);
+}

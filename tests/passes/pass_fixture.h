@@ -1,0 +1,105 @@
+#pragma once
+
+// Runs a pass in-process on real temporary trees, with a recording stand-in
+// for the command interpreter, and collects what it printed and ran.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/workspace.h"
+#include "passes/prune_pass.h"
+#include "passes/update_pass.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_tree.h"
+
+struct PassResult {
+  std::string out;
+  std::string err;
+  std::vector<std::string> commands;  // in the order they ran
+};
+
+// The names in `folder` in the order a listing gives them, which is the
+// order the passes meet them in.
+inline std::vector<std::string> listing_order(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// `path` lengthened by folder names of at most 200 characters to exactly
+// `length` characters (at least two more than it has).
+inline std::string path_of_length(std::string path, size_t length) {
+  while (length - path.size() > 201) {
+    size_t chunk = std::min<size_t>(201, length - path.size() - 2);
+    path += kSeparatorText + std::string(chunk - 1, 'p');
+  }
+  path += kSeparatorText + std::string(length - path.size() - 1, 'q');
+  return path;
+}
+
+class PassTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* comspec = getenv("COMSPEC")) {
+      saved_comspec_ = comspec;
+    }
+    setenv("COMSPEC", record_command_binary().c_str(), 1);
+    setenv("VELK_RECORD_LOG", log_path().c_str(), 1);
+    unsetenv("VELK_RECORD_EXIT");
+  }
+
+  void TearDown() override {
+    if (saved_comspec_) {
+      setenv("COMSPEC", saved_comspec_->c_str(), 1);
+    } else {
+      unsetenv("COMSPEC");
+    }
+    unsetenv("VELK_RECORD_LOG");
+  }
+
+  // The pass gets the real working buffers, as run control hands them over,
+  // and must give them back holding the operands.
+  PassResult run_update(const std::string& source, const std::string& target) {
+    return run_pass(source, target, [] { update_tree(from_path, to_path); });
+  }
+  PassResult run_prune(const std::string& target, const std::string& source) {
+    return run_pass(source, target, [] { prune_tree(to_path, from_path); });
+  }
+
+  std::string log_path() const { return records_.at("commands.log"); }
+
+  TempDir dir_;
+
+ private:
+  template <typename Pass>
+  PassResult run_pass(const std::string& source, const std::string& target, Pass pass) {
+    std::filesystem::remove(log_path());
+    EXPECT_TRUE(text_copy(from_path, sizeof from_path, source.c_str()));
+    EXPECT_TRUE(text_copy(to_path, sizeof to_path, target.c_str()));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    pass();
+    flush_output();
+    PassResult result;
+    result.out = testing::internal::GetCapturedStdout();
+    result.err = testing::internal::GetCapturedStderr();
+    result.commands = read_lines(log_path());
+    EXPECT_EQ(std::string(from_path), source);
+    EXPECT_EQ(std::string(to_path), target);
+    return result;
+  }
+
+  TempDir records_;
+  std::optional<std::string> saved_comspec_;
+};
