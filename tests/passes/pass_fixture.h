@@ -27,16 +27,6 @@ struct PassResult {
   std::vector<std::string> commands;  // in the order they ran
 };
 
-// The names in `folder` in the order a listing gives them, which is the
-// order the passes meet them in.
-inline std::vector<std::string> listing_order(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  return names;
-}
-
 // `path` lengthened by folder names of at most 200 characters to exactly
 // `length` characters (at least two more than it has).
 inline std::string path_of_length(std::string path, size_t length) {

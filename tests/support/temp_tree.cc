@@ -100,6 +100,14 @@ std::vector<std::string> list_tree(const std::string& root) {
   return entries;
 }
 
+std::vector<std::string> listing_order(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
 std::vector<std::string> read_lines(const std::string& path) {
   std::vector<std::string> lines;
   std::ifstream in(path, std::ios::binary);

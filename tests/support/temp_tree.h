@@ -33,5 +33,8 @@ void set_read_only(const std::string& path, bool read_only);
 // Every entry below `root`, as sorted relative paths with '/' between names;
 // folders end with '/'.
 std::vector<std::string> list_tree(const std::string& root);
+// The names in `folder` in the order a listing gives them, which is the
+// order in which velk meets them.
+std::vector<std::string> listing_order(const std::string& folder);
 // Lines of a text file, without their line feeds.
 std::vector<std::string> read_lines(const std::string& path);
