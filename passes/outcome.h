@@ -11,6 +11,11 @@ bool run_failed();
 // xcopy's "nothing to copy").
 void run_tracked_command(const char* command);
 
+// The same for a folder removal, for which every exit code but 0 is a
+// failure: the 1 that means "nothing to copy" to xcopy is how rmdir says
+// that it could not remove the folder.
+void run_removal_command(const char* command);
+
 // Names an entry that was left alone because its path, or a command or
 // search pattern made from it, would not fit its buffer. The entry is `name`
 // in `folder`, or `folder` itself when `name` is nullptr.

@@ -51,7 +51,7 @@ void prune_folder(char* target, char* source) {
     return;
   }
   print_out("rm dir: %s \n", target);
-  run_tracked_command(prune_command);
+  run_removal_command(prune_command);
 }
 
 void prune_file(const char* target, const char* source) {
@@ -76,4 +76,6 @@ void prune_entry(char* target, char* source, uint32_t attributes) {
 
 }  // namespace
 
-void prune_tree(char* target, char* source) { walk_folder(target, source, prune_entry); }
+void prune_tree(char* target, char* source) {
+  walk_folder(target, source, prune_entry);
+}

@@ -209,3 +209,15 @@ TEST_F(PrunePass, EntriesThatWouldNotFitAreSkippedNamedAndKept) {
   EXPECT_TRUE(exists(wide + sep + "x"));
   EXPECT_TRUE(exists(big));
 }
+
+// rmdir ends with 1 when it could not remove the folder; unlike xcopy's 1
+// ("nothing to copy") that is a failure.
+TEST_F(PrunePass, AFolderRemovalThatFailsIsReported) {
+  make_dirs(dir_.at("src"));
+  make_dirs(dir_.at("bak/tmp"));
+  setenv("VELK_RECORD_EXIT", "1", 1);
+  PassResult result = run_prune(dir_.at("bak"), dir_.at("src"));
+  EXPECT_EQ(result.out, "rm dir: " + dir_.at("bak/tmp") + " \n");
+  EXPECT_EQ(result.err,
+            "velk: command failed with exit code 1: " + remove_command(dir_.at("bak/tmp")) + "\n");
+}
