@@ -42,9 +42,9 @@ std::vector<std::string> in_listing_order(const std::string& folder,
 class PassesEndToEnd : public testing::Test {
  protected:
   RunResult velk(const std::vector<std::string>& operands, RunOptions options = {}) {
-    std::vector<std::string> words = {velk_binary()};
+    std::vector<std::string> words = {velk_};
     words.insert(words.end(), operands.begin(), operands.end());
-    options.set_env.push_back({"COMSPEC", record_command_binary()});
+    options.set_env.push_back({"COMSPEC", recorder_});
     options.set_env.push_back({"VELK_RECORD_LOG", log_path()});
     return run_program(words, options);
   }
@@ -53,6 +53,8 @@ class PassesEndToEnd : public testing::Test {
 
   TempDir dir_;
   TempDir records_;
+  std::string velk_ = velk_binary();
+  std::string recorder_ = record_command_binary();
 };
 
 void change_owner(const std::string& root, uid_t user, gid_t group) {
@@ -148,6 +150,11 @@ TEST_F(PassesEndToEnd, AnUnreadableSourceEntryKeepsItsCopy) {
   ASSERT_EQ(chmod(dir_.at("src/secret.txt").c_str(), 0), 0);
   ASSERT_EQ(chmod(dir_.at("src/sealed").c_str(), 0), 0);
   ASSERT_EQ(chmod(records_.path().c_str(), 0777), 0);
+  // The build folder may lie where nobody cannot reach (under /root, say).
+  velk_ = records_.at("velk");
+  recorder_ = records_.at("record_command");
+  fs::copy_file(velk_binary(), velk_);
+  fs::copy_file(record_command_binary(), recorder_);
   RunOptions as_nobody;
   as_nobody.command_prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
 
