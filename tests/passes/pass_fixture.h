@@ -3,7 +3,9 @@
 // Runs a pass in-process on real temporary trees, with a recording stand-in
 // for the command interpreter, and collects what it printed and ran.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -59,7 +61,8 @@ class PassTest : public testing::Test {
   }
 
   // The pass gets the real working buffers, as run control hands them over,
-  // and must give them back holding the operands.
+  // and must give them back holding the operands, with no listing or file
+  // left open.
   PassResult run_update(const std::string& source, const std::string& target) {
     return run_pass(source, target, [] { update_tree(from_path, to_path); });
   }
@@ -77,6 +80,7 @@ class PassTest : public testing::Test {
     std::filesystem::remove(log_path());
     EXPECT_TRUE(text_copy(from_path, sizeof from_path, source.c_str()));
     EXPECT_TRUE(text_copy(to_path, sizeof to_path, target.c_str()));
+    int free_descriptor = next_descriptor();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     pass();
@@ -87,7 +91,15 @@ class PassTest : public testing::Test {
     result.commands = read_lines(log_path());
     EXPECT_EQ(std::string(from_path), source);
     EXPECT_EQ(std::string(to_path), target);
+    EXPECT_EQ(next_descriptor(), free_descriptor);
     return result;
+  }
+
+  // Descriptors are handed out lowest first: one left open moves the next.
+  static int next_descriptor() {
+    int descriptor = open("/dev/null", O_RDONLY);
+    close(descriptor);
+    return descriptor;
   }
 
   TempDir records_;

@@ -15,9 +15,15 @@ TEST(SameName, FoldsOnlyTheAsciiLetters) {
     const char* second;
     int same;
   } cases[] = {
-      {"Readme.TXT", "readme.txt", 1}, {"\xE9t\xE9", "\xC9T\xC9", 0}, {"abc", "abcd", 0},
-      {"abcd", "abc", 0},              {"", "", 1},                   {"..", ".", 0},
-      {".", ".", 1},                   {"[", "{", 0},                 {"@", "`", 0},
+      {"Readme.TXT", "readme.txt", 1},
+      {"\xE9t\xE9", "\xC9T\xC9", 0},
+      {"abc", "abcd", 0},
+      {"abcd", "abc", 0},
+      {"", "", 1},
+      {"..", ".", 0},
+      {".", ".", 1},
+      {"[", "{", 0},
+      {"@", "`", 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(same_name(c.first, c.second), c.same) << c.first << " " << c.second;

@@ -221,3 +221,25 @@ TEST_F(PrunePass, AFolderRemovalThatFailsIsReported) {
   EXPECT_EQ(result.err,
             "velk: command failed with exit code 1: " + remove_command(dir_.at("bak/tmp")) + "\n");
 }
+
+// Only an entry the source is known not to have is removed. A link that
+// points at itself exists but cannot be opened or walked through: what it
+// stands for cannot be checked, so the copies are kept and named.
+TEST_F(PrunePass, EntriesTheSourceCannotCheckAreKeptAndNamed) {
+  make_dirs(dir_.at("src"));
+  fs::create_symlink(dir_.at("src/loop"), dir_.at("src/loop"));
+  fs::create_symlink(dir_.at("src/folder_loop"), dir_.at("src/folder_loop"));
+  write_file(dir_.at("bak/loop"), "l");
+  write_file(dir_.at("bak/folder_loop/inner"), "i");
+  PassResult result = run_prune(dir_.at("bak"), dir_.at("src"));
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(result.commands.empty());
+  std::string expected_err = in_listing_order(
+      dir_.at("bak"), {{"loop", "velk: cannot check " + dir_.at("src/loop") + ", kept " +
+                                    dir_.at("bak/loop") + "\n"},
+                       {"folder_loop", "velk: cannot check " + dir_.at("src/folder_loop/inner") +
+                                           ", kept " + dir_.at("bak/folder_loop/inner") + "\n"}});
+  EXPECT_EQ(result.err, expected_err);
+  EXPECT_EQ(list_tree(dir_.at("bak")),
+            (std::vector<std::string>{"folder_loop/", "folder_loop/inner", "loop"}));
+}
