@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/posix/temp_cleanup.h"
@@ -150,6 +150,33 @@ CopyResult settle(int target_folder, const char* written, const char* target_nam
   return CopyResult::kCopied;
 }
 
+// Creates the entry to be written with `create`: under the target's own name
+// when nothing stands there, else -- or when something appeared meanwhile --
+// under a temporary name. Returns the name used, or null with errno set.
+template <typename Create>
+const char* create_written(int target_folder, const char* target_name, bool replace,
+                           Create create) {
+  const char* written = replace ? next_temp_name() : target_name;
+  for (int tries = 0;; ++tries) {
+    // A temporary name is this process's alone: it is covered before it
+    // exists, so that a signal right after its creation still removes it.
+    if (written != target_name) {
+      cover_written(target_folder, written);
+    }
+    if (create(written)) {
+      cover_written(target_folder, written);
+      return written;
+    }
+    int code = errno;
+    end_temp_cleanup();
+    if (code != EEXIST || tries == kNameTries) {
+      errno = code;
+      return nullptr;
+    }
+    written = next_temp_name();  // a leftover of another run, or a target that appeared
+  }
+}
+
 CopyResult copy_link(int source_folder, const char* source_name, const struct stat& source,
                      int target_folder, const char* target_name, bool replace,
                      const CopySettings& settings, const char* source_path,
@@ -160,18 +187,13 @@ CopyResult copy_link(int source_folder, const char* source_name, const struct st
     return CopyResult::kFailed;
   }
   link_text[length] = '\0';
-  const char* written = replace ? next_temp_name() : target_name;
-  for (int tries = 0; symlinkat(link_text, target_folder, written) != 0; ++tries) {
-    int code = errno;
-    if (code == EEXIST && tries < kNameTries) {
-      written = next_temp_name();  // a target that appeared meanwhile, or a leftover
-      continue;
-    }
-    end_temp_cleanup();
-    report(source_path, target_path, strerror(code));
+  const char* written = create_written(target_folder, target_name, replace, [&](const char* name) {
+    return symlinkat(link_text, target_folder, name) == 0;
+  });
+  if (written == nullptr) {
+    report(source_path, target_path, strerror(errno));
     return CopyResult::kFailed;
   }
-  cover_written(target_folder, written);
   if (settings.keep_owner) {
     keep_link_owner_of(target_folder, written, source);
   }
@@ -196,25 +218,16 @@ CopyResult copy_file(int source_folder, const char* source_name, int target_fold
     close(in);
     return CopyResult::kFailed;
   }
-  const char* written = replace ? next_temp_name() : target_name;
-  int out;
-  for (int tries = 0;
-       (out = openat(target_folder, written, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                     0600)) < 0;
-       ++tries) {
-    int code = errno;
-    if (code == EEXIST && tries < kNameTries) {
-      // Another run's leftover temporary name, or a target that appeared
-      // since it was looked at: write aside and rename over it.
-      written = next_temp_name();
-      continue;
-    }
-    end_temp_cleanup();
-    report(source_path, target_path, strerror(code));
+  int out = -1;
+  const char* written = create_written(target_folder, target_name, replace, [&](const char* name) {
+    out = openat(target_folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    return out >= 0;
+  });
+  if (written == nullptr) {
+    report(source_path, target_path, strerror(errno));
     close(in);
     return CopyResult::kFailed;
   }
-  cover_written(target_folder, written);
   int code = copy_data(in, out, source.st_size);
   close(in);
   if (code == 0) {
