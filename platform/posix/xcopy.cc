@@ -46,6 +46,10 @@ void settings_from(uint32_t switches) {
 // Creates `path` and every folder on its way that is missing, as the user
 // named them (links on the way are followed). 0, or the error code.
 int make_folders(const char* path) {
+  struct stat status;
+  if (stat(path, &status) == 0) {
+    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;  // the common case: one call
+  }
   if (!text_copy(scratch, sizeof scratch, path)) {
     return ENAMETOOLONG;
   }
@@ -56,7 +60,6 @@ int make_folders(const char* path) {
       *at = '/';
     }
   }
-  struct stat status;
   if (mkdir(scratch, 0777) == 0 || (stat(scratch, &status) == 0 && S_ISDIR(status.st_mode))) {
     return 0;
   }
