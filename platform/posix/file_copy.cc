@@ -112,11 +112,19 @@ CopyResult check_target(int target_folder, const char* target_name, const struct
     report(source_path, target_path, strerror(errno));
     return CopyResult::kFailed;
   }
-  *replace = true;
   if (S_ISDIR(old.st_mode)) {
-    report(source_path, target_path, "a folder stands in its place");
+    // An empty folder holds nothing to lose: it makes way, so that a tree
+    // where a folder became a file comes right once its content is pruned.
+    if (unlinkat(target_folder, target_name, AT_REMOVEDIR) == 0) {
+      *replace = false;
+      return CopyResult::kCopied;
+    }
+    report(
+        source_path, target_path,
+        errno == ENOTEMPTY || errno == EEXIST ? "a folder stands in its place" : strerror(errno));
     return CopyResult::kFailed;
   }
+  *replace = true;
   if (old.st_dev == source.st_dev && old.st_ino == source.st_ino) {
     report(source_path, target_path, "a file cannot be copied onto itself");
     return CopyResult::kFailed;

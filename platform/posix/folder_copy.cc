@@ -43,11 +43,15 @@ bool copy_subfolder(CopyRun* run, int source_parent, int target_parent, const ch
   }
   bool created = mkdirat(target_parent, name, 0700) == 0;
   int code = created ? 0 : errno;
-  if (code == EEXIST) {
-    struct stat existing;
-    code = fstatat(target_parent, name, &existing, AT_SYMLINK_NOFOLLOW) != 0 ? errno
-           : S_ISDIR(existing.st_mode)                                       ? 0
-                                                                             : ENOTDIR;
+  struct stat existing;
+  if (code == EEXIST && fstatat(target_parent, name, &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+    code = errno;
+  } else if (code == EEXIST && S_ISLNK(existing.st_mode)) {
+    // A link holds nothing to lose, and is never written through.
+    created = unlinkat(target_parent, name, 0) == 0 && mkdirat(target_parent, name, 0700) == 0;
+    code = created ? 0 : errno;
+  } else if (code == EEXIST) {
+    code = S_ISDIR(existing.st_mode) ? 0 : ENOTDIR;
   }
   int target = code == 0 ? openat(target_parent, name, kOpenFolder) : -1;
   if (target < 0) {

@@ -206,7 +206,13 @@ TEST_F(Interpreter, RefusesWhatItCannotDo) {
   EXPECT_EQ(list_tree(dir_.path()), (std::vector<std::string>{"s/", "s/sub/", "s/sub/f", "x"}));
 }
 
-TEST_F(Interpreter, WhatStandsInTheWayIsKept) {
+// Whatever holds data is kept; an empty folder or a link makes way.
+TEST_F(Interpreter, WhatStandsInTheWayIsKeptUnlessItHoldsNothing) {
+  write_file(dir_.at("s/was_empty"), "file over an empty folder");
+  write_file(dir_.at("s/was_link/f"), "folder over a link");
+  make_dirs(dir_.at("b/was_empty"));
+  write_file(dir_.at("outside/keep"), "k");
+  fs::create_directory_symlink(dir_.at("outside"), dir_.at("b/was_link"));
   write_file(dir_.at("s/name"), "file in the source");
   write_file(dir_.at("s/folder/f"), "f");
   write_file(dir_.at("s/other"), "o");
@@ -222,6 +228,9 @@ TEST_F(Interpreter, WhatStandsInTheWayIsKept) {
   EXPECT_EQ(read_file(dir_.at("b/name/kept")), "k");
   EXPECT_EQ(read_file(dir_.at("b/folder")), "file in the target");
   EXPECT_EQ(read_file(dir_.at("b/other")), "o");
+  EXPECT_EQ(read_file(dir_.at("b/was_empty")), "file over an empty folder");
+  EXPECT_EQ(read_file(dir_.at("b/was_link/f")), "folder over a link");
+  EXPECT_EQ(list_tree(dir_.at("outside")), std::vector<std::string>{"keep"});
 }
 
 TEST_F(Interpreter, AFailedReplacementKeepsTheOldCopyAndLeavesNoTemporaryFile) {
