@@ -221,8 +221,11 @@ CopyResult copy_file(int source_folder, const char* source_name, int target_fold
     return CopyResult::kFailed;
   }
   struct stat source;
-  if (fstat(in, &source) != 0 || !S_ISREG(source.st_mode)) {
-    report(source_path, target_path, S_ISREG(source.st_mode) ? strerror(errno) : "not a file");
+  const char* problem = fstat(in, &source) != 0    ? strerror(errno)
+                        : !S_ISREG(source.st_mode) ? "not a file"
+                                                   : nullptr;
+  if (problem != nullptr) {
+    report(source_path, target_path, problem);
     close(in);
     return CopyResult::kFailed;
   }

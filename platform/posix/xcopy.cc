@@ -146,7 +146,7 @@ int copy_folder_operand(const struct stat& status) {
     }
     return kRefused;
   }
-  copy_folder_content(&run, source, target, false);
+  copy_folder_content(&run, source, target, created);
   if (!run.stopped && !finish_folder(target, status, created, run.settings, run.target)) {
     note_failed(&run);
   }
