@@ -19,4 +19,6 @@ bool console_write(int stream, const char* data, size_t length) {
   return true;
 }
 
-bool console_is_terminal(int stream) { return isatty(stream) == 1; }
+bool console_is_terminal(int stream) {
+  return isatty(stream) == 1;
+}

@@ -13,7 +13,7 @@ bool dos_stamp_of(time_t when, DosStamp* stamp) {
   }
   stamp->time = static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) |
                                       ((local.tm_sec < 59 ? local.tm_sec : 59) / 2));
-  stamp->date = static_cast<uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) |
-                                      local.tm_mday);
+  stamp->date =
+      static_cast<uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   return true;
 }

@@ -90,8 +90,7 @@ int next_listed(FindRecord* record, uint32_t mask) {
     bool points_at_folder = false;
     if (S_ISLNK(status.st_mode)) {
       struct stat target;
-      points_at_folder =
-          fstatat(folder, entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+      points_at_folder = fstatat(folder, entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
     }
     if (!fill_record(record, entry->d_name, status, points_at_folder)) {
       continue;
@@ -198,7 +197,9 @@ int32_t file_length(FileHandle file) {
   return static_cast<int32_t>(static_cast<uint32_t>(status.st_size));
 }
 
-int make_dir(const char* path) { return mkdir(path, 0777) == 0 ? 0 : fail(errno); }
+int make_dir(const char* path) {
+  return mkdir(path, 0777) == 0 ? 0 : fail(errno);
+}
 
 int remove_file(const char* path) {
   struct stat status;
@@ -220,9 +221,13 @@ int remove_link(const char* path, uint32_t /*attributes*/) {
   return unlink(path) == 0 ? 0 : fail(errno);
 }
 
-bool error_is_not_found(int code) { return code == ENOENT || code == ENOTDIR || code == EISDIR; }
+bool error_is_not_found(int code) {
+  return code == ENOENT || code == ENOTDIR || code == EISDIR;
+}
 
-const char* error_text(int code) { return strerror(code); }
+const char* error_text(int code) {
+  return strerror(code);
+}
 
 int resolve_path(const char* path, char* out, size_t size) {
   char resolved[PATH_MAX];
