@@ -90,8 +90,7 @@ int next_listed(FindRecord* record, uint32_t mask) {
     bool points_at_folder = false;
     if (S_ISLNK(status.st_mode)) {
       struct stat target;
-      points_at_folder =
-          fstatat(folder, entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+      points_at_folder = fstatat(folder, entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
     }
     if (!fill_record(record, entry->d_name, status, points_at_folder)) {
       continue;
@@ -160,45 +159,9 @@ void find_close(FindRecord* record) {
   }
 }
 
-FileHandle open_read(const char* path) {
-  // O_NONBLOCK: opening a named pipe or a device must never hang the run.
-  int file = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (file < 0) {
-    fail(errno);
-    return kNoFile;
-  }
-  struct stat status;
-  if (fstat(file, &status) != 0 || S_ISDIR(status.st_mode)) {
-    int code = S_ISDIR(status.st_mode) ? EISDIR : errno;
-    close(file);
-    fail(code);
-    return kNoFile;
-  }
-  return file;
+int make_dir(const char* path) {
+  return mkdir(path, 0777) == 0 ? 0 : fail(errno);
 }
-
-int close_file(FileHandle file) {
-  return close(static_cast<int>(file)) == 0 ? 0 : fail(errno);
-}
-
-int file_stamp(FileHandle file, DosStamp* stamp) {
-  struct stat status;
-  if (fstat(static_cast<int>(file), &status) != 0) {
-    return fail(errno);
-  }
-  return dos_stamp_of(status.st_mtim.tv_sec, stamp) ? 0 : fail(EOVERFLOW);
-}
-
-int32_t file_length(FileHandle file) {
-  struct stat status;
-  if (fstat(static_cast<int>(file), &status) != 0) {
-    fail(errno);
-    return -1;
-  }
-  return static_cast<int32_t>(static_cast<uint32_t>(status.st_size));
-}
-
-int make_dir(const char* path) { return mkdir(path, 0777) == 0 ? 0 : fail(errno); }
 
 int remove_file(const char* path) {
   struct stat status;
@@ -220,9 +183,13 @@ int remove_link(const char* path, uint32_t /*attributes*/) {
   return unlink(path) == 0 ? 0 : fail(errno);
 }
 
-bool error_is_not_found(int code) { return code == ENOENT || code == ENOTDIR || code == EISDIR; }
+bool error_is_not_found(int code) {
+  return code == ENOENT || code == ENOTDIR || code == EISDIR;
+}
 
-const char* error_text(int code) { return strerror(code); }
+const char* error_text(int code) {
+  return strerror(code);
+}
 
 int resolve_path(const char* path, char* out, size_t size) {
   char resolved[PATH_MAX];
