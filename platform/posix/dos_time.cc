@@ -75,8 +75,12 @@ bool local_time_of(time_t when, CivilTime* civil) {
   if (localtime_r(&when, &local) == nullptr) {
     return false;
   }
-  *civil = CivilTime{local.tm_year + int64_t{1900}, local.tm_mon + 1, local.tm_mday,
-                     local.tm_hour,                 local.tm_min,    local.tm_sec};
+  *civil = CivilTime{local.tm_year + int64_t{1900},
+                     local.tm_mon + 1,
+                     local.tm_mday,
+                     local.tm_hour,
+                     local.tm_min,
+                     local.tm_sec};
   return true;
 }
 

@@ -24,6 +24,7 @@
 
 #include "platform/file_system.h"
 #include "platform/posix/dos_time.h"
+#include "platform/posix/listed_entry.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ OpenSlot* slot_of(FileHandle file) {
 
 FileHandle open_read(const char* path) {
   struct stat status;
-  if (stat(path, &status) != 0) {
+  if (!take_listed(path, &status) && stat(path, &status) != 0) {
     fail(errno);
     return kNoFile;
   }

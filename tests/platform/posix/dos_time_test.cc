@@ -85,7 +85,7 @@ TEST(DosStamp, AgreesWithLocalTimeAroundEveryKindOfChange) {
 TEST(DosStamp, AgreesWithLocalTimeInZonesThatChange) {
   char self[PATH_MAX] = {};
   ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-  const char* zones[] = {"Europe/Berlin", "America/New_York", "America/Sao_Paulo",
+  const char* zones[] = {"Europe/Berlin",       "America/New_York",    "America/Sao_Paulo",
                          "Australia/Lord_Howe", "right/Europe/Berlin", "UTC"};
   int checked = 0;
   for (const char* zone : zones) {
