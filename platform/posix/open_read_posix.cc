@@ -43,6 +43,10 @@ struct OpenSlot {
 constexpr int kSlotCount = 8;
 OpenSlot open_slots[kSlotCount];
 
+// How far the process may read files whatever their mode bits. velk never
+// changes its identity, so this and its user id are learnt once.
+enum class ReadOverride { kNone, kSome, kEvery };
+
 #ifdef __linux__
 // Whether the process's user namespace maps every user and group id, as the
 // initial one does. Only then do its capabilities apply to every file: in a
@@ -60,37 +64,55 @@ bool maps_every_id(const char* map_path) {
   return fields == 3 && inside == 0 && outside == 0 && count == 4294967295UL;
 }
 
-// Whether the process holds a capability that lets it read any file whatever
-// its mode bits (root normally does), so no permission check is needed.
-bool reads_everything() {
-  static int known = -1;
-  if (known < 0) {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-    constexpr unsigned kOverride = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
-    known = syscall(SYS_capget, &header, data) == 0 && (data[0].effective & kOverride) != 0 &&
-                    maps_every_id("/proc/self/uid_map") && maps_every_id("/proc/self/gid_map")
-                ? 1
-                : 0;
+// A capability that overrides read permission (root normally holds one)
+// reads every file when every id is mapped, else only some.
+ReadOverride learn_read_override() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+  constexpr unsigned kOverride = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+  if (syscall(SYS_capget, &header, data) != 0) {
+    return ReadOverride::kSome;  // cannot tell: let the kernel decide each time
   }
-  return known == 1;
+  if ((data[0].effective & kOverride) == 0) {
+    return ReadOverride::kNone;
+  }
+  return maps_every_id("/proc/self/uid_map") && maps_every_id("/proc/self/gid_map")
+             ? ReadOverride::kEvery
+             : ReadOverride::kSome;
 }
 #else
-bool reads_everything() {
-  return false;
+ReadOverride learn_read_override() {
+  return ReadOverride::kSome;  // no portable way to tell
 }
 #endif
 
+struct Identity {
+  ReadOverride read_override;
+  uid_t user;
+};
+
+const Identity& identity() {
+  static const Identity known{learn_read_override(), geteuid()};
+  return known;
+}
+
 // 0 when open(O_RDONLY) of this regular file would pass the permission check,
 // else the code it would fail with. The owner's own bits decide for the owner
-// (an access list never changes them), so only files of others need the
-// kernel's check, which sees groups and access lists as open does.
+// (an access list never changes them) unless a capability may override them;
+// everything else goes to the kernel's check, which sees groups, access lists
+// and capabilities as open does.
 int read_permission(const char* path, const struct stat& status) {
-  if (reads_everything()) {
+  const Identity& self = identity();
+  if (self.read_override == ReadOverride::kEvery) {
     return 0;
   }
-  if (status.st_uid == geteuid()) {
-    return (status.st_mode & S_IRUSR) != 0 ? 0 : EACCES;
+  if (status.st_uid == self.user) {
+    if ((status.st_mode & S_IRUSR) != 0) {
+      return 0;
+    }
+    if (self.read_override == ReadOverride::kNone) {
+      return EACCES;
+    }
   }
   return faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
