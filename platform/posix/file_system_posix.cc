@@ -15,6 +15,7 @@
 #include "platform/file_system.h"
 #include "platform/posix/dos_time.h"
 #include "platform/posix/listed_entry.h"
+#include "platform/posix/probe_folders.h"
 #include "platform/text.h"
 
 const char kSeparator = '/';
@@ -158,6 +159,7 @@ int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
     }
     memcpy(folder, pattern, length);
     folder[length] = '\0';
+    forget_probe_folders();
     DIR* listing = opendir(length == 0 ? "." : folder);
     if (listing == nullptr) {
       return fail(errno);
@@ -197,6 +199,7 @@ int find_next(FindRecord* record) {
 void find_close(FindRecord* record) {
   if (record->search_state != nullptr) {
     forget_listed();
+    forget_probe_folders();
     closedir(listing_of(record->search_state));
     if (NamedListing* named = named_listing_of(record->search_state)) {
       named->listing = nullptr;

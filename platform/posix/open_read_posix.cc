@@ -25,6 +25,7 @@
 #include "platform/file_system.h"
 #include "platform/posix/dos_time.h"
 #include "platform/posix/listed_entry.h"
+#include "platform/posix/probe_folders.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ const Identity& identity() {
 // (an access list never changes them) unless a capability may override them;
 // everything else goes to the kernel's check, which sees groups, access lists
 // and capabilities as open does.
-int read_permission(const char* path, const struct stat& status) {
+int read_permission(const ProbeAt& at, const struct stat& status) {
   const Identity& self = identity();
   if (self.read_override == ReadOverride::kEvery) {
     return 0;
@@ -122,13 +123,13 @@ int read_permission(const char* path, const struct stat& status) {
       return EACCES;
     }
   }
-  return faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0 ? 0 : errno;
+  return faccessat(at.folder, at.name, R_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
 // A named pipe, a device or a socket: open it for real, never waiting for a
 // writer or a device, and close it again at once.
-int open_special(const char* path, struct stat* status) {
-  int file = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+int open_special(const ProbeAt& at, struct stat* status) {
+  int file = openat(at.folder, at.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (file < 0) {
     return errno;
   }
@@ -151,17 +152,21 @@ OpenSlot* slot_of(FileHandle file) {
 
 FileHandle open_read(const char* path) {
   struct stat status;
-  if (!take_listed(path, &status) && stat(path, &status) != 0) {
-    fail(errno);
-    return kNoFile;
+  ProbeAt at{AT_FDCWD, path};
+  if (!take_listed(path, &status)) {
+    at = probe_at(path);
+    if (fstatat(at.folder, at.name, &status, 0) != 0) {
+      fail(errno);
+      return kNoFile;
+    }
   }
   int code = 0;
   if (S_ISDIR(status.st_mode)) {
     code = EISDIR;  // a folder cannot be opened as a file, as on Windows
   } else if (S_ISREG(status.st_mode)) {
-    code = read_permission(path, status);
+    code = read_permission(at, status);
   } else {
-    code = open_special(path, &status);
+    code = open_special(at, &status);
   }
   if (code != 0) {
     fail(code);

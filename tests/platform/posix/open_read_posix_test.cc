@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,11 @@ const OtherUserCase kOtherUserCases[] = {
     {"own-read-only", 0400, kNobody, 0, true},
     {"own-unreadable-others-allowed", 0044, kNobody, 0, false},
     {"own-write-only", 0200, kNobody, kNogroup, false},
+    // In folders of root: one nobody may search but not list, one it may
+    // not enter at all. Probes look names up inside the folder.
+    {"search-only/readable", 0644, 0, 0, true},
+    {"search-only/private", 0600, 0, 0, false},
+    {"closed/readable", 0644, 0, 0, false},
 };
 
 }  // namespace
@@ -179,9 +185,13 @@ TEST(OpenRead, AnswersAsARealOpenForAnotherUser) {
     GTEST_SKIP() << kSetpriv << " is missing";
   }
   TempDir dir;
+  make_dirs(dir.at("search-only"));
+  make_dirs(dir.at("closed"));
   for (const OtherUserCase& c : kOtherUserCases) {
     make_file(dir.at(c.name), c.mode, c.owner, c.group);
   }
+  ASSERT_EQ(chmod(dir.at("search-only").c_str(), 0711), 0);
+  ASSERT_EQ(chmod(dir.at("closed").c_str(), 0700), 0);
   char self[PATH_MAX] = {};
   ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
   RunOptions options;
@@ -247,4 +257,32 @@ TEST(OpenRead, TakesTheListedStatusOnlyForTheProbeRightAfterTheListing) {
   ASSERT_NE(after, kNoFile);
   EXPECT_EQ(file_length(after), 7);
   close_file(after);
+}
+
+// Probes look names up in a folder they opened once. A listing starting or
+// ending lets go of it, so a probe after that sees the folder that the path
+// names now, not one that was moved away.
+TEST(OpenRead, SeesTheFolderThePathNamesOnceAListingStartsOrEnds) {
+  TempDir dir;
+  write_file(dir.at("now/a"), "12345");
+  write_file(dir.at("other/b"), "");
+  FileHandle before = open_read(dir.at("now/a").c_str());
+  ASSERT_NE(before, kNoFile);
+  EXPECT_EQ(file_length(before), 5);
+  close_file(before);
+
+  std::filesystem::rename(dir.at("now"), dir.at("moved"));
+  write_file(dir.at("now/a"), "123");
+  FindRecord record;
+  std::string pattern = dir.at("other") + kSearchAllSuffix;
+  ASSERT_EQ(find_first(pattern.c_str(), kSearchMask, &record), 0);
+  find_close(&record);
+
+  FileHandle after = open_read(dir.at("now/a").c_str());
+  ASSERT_NE(after, kNoFile);
+  EXPECT_EQ(file_length(after), 3);
+  close_file(after);
+  std::filesystem::remove_all(dir.at("now"));
+  EXPECT_EQ(open_read(dir.at("now/a").c_str()), kNoFile);
+  EXPECT_TRUE(error_is_not_found(error_indicator));
 }
