@@ -452,7 +452,7 @@ def main():
     print("velk benchmark: %d files in %d folders (depth %d, files of 1..%d bytes), "
           "%d rounds (first backup %d), medians" % (
               args.files, args.folders, args.depth, args.file_size, args.runs,
-              args.first_runs))
+              min(args.first_runs, args.runs)))
     print("machine: %s" % machine_text(work))
     print("Warm runs: page caches are not dropped, as on a nightly run over a tree that "
           "fits in memory.")
