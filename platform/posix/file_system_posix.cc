@@ -14,6 +14,8 @@
 
 #include "platform/file_system.h"
 #include "platform/posix/dos_time.h"
+#include "platform/posix/listed_entry.h"
+#include "platform/posix/probe_folders.h"
 #include "platform/text.h"
 
 const char kSeparator = '/';
@@ -70,12 +72,50 @@ bool wanted(uint32_t attributes, uint32_t mask) {
   return (special & ~mask) == 0;
 }
 
+// An open listing that knows its folder's path, so that the file it reports
+// can be remembered for the probe that follows (see listed_entry.h). Searches
+// nest as deep as the tree; beyond the first few levels a search holds its
+// bare DIR and its files are simply not remembered.
+struct NamedListing {
+  DIR* listing;
+  size_t folder_length;
+  char folder[PATH_MAX];
+};
+constexpr int kNamedListings = 32;
+NamedListing named_listings[kNamedListings];
+
+NamedListing* named_listing_of(void* search_state) {
+  auto at = reinterpret_cast<uintptr_t>(search_state);
+  auto first = reinterpret_cast<uintptr_t>(&named_listings[0]);
+  auto end = reinterpret_cast<uintptr_t>(&named_listings[kNamedListings]);
+  return at >= first && at < end ? static_cast<NamedListing*>(search_state) : nullptr;
+}
+
+DIR* listing_of(void* search_state) {
+  NamedListing* named = named_listing_of(search_state);
+  return named != nullptr ? named->listing : static_cast<DIR*>(search_state);
+}
+
+void* start_listing(DIR* listing, const char* folder, size_t folder_length) {
+  for (NamedListing& named : named_listings) {
+    if (named.listing == nullptr) {
+      named.listing = listing;
+      named.folder_length = folder_length;
+      memcpy(named.folder, folder, folder_length);
+      return &named;
+    }
+  }
+  return listing;
+}
+
 // Reads entries of an open listing until one can be reported: 0 with an
 // entry, 1 at the end, -1 on an error. An entry that vanished between readdir
 // and its status is passed over, as a listing made a moment later would not
 // have shown it.
 int next_listed(FindRecord* record, uint32_t mask) {
-  DIR* listing = static_cast<DIR*>(record->search_state);
+  forget_listed();
+  NamedListing* named = named_listing_of(record->search_state);
+  DIR* listing = listing_of(record->search_state);
   int folder = dirfd(listing);
   for (;;) {
     errno = 0;
@@ -96,6 +136,9 @@ int next_listed(FindRecord* record, uint32_t mask) {
       continue;
     }
     if (wanted(record->attributes, mask)) {
+      if (named != nullptr && S_ISREG(status.st_mode)) {
+        remember_listed(named->folder, named->folder_length, entry->d_name, status);
+      }
       return 0;
     }
   }
@@ -116,11 +159,12 @@ int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
     }
     memcpy(folder, pattern, length);
     folder[length] = '\0';
+    forget_probe_folders();
     DIR* listing = opendir(length == 0 ? "." : folder);
     if (listing == nullptr) {
       return fail(errno);
     }
-    record->search_state = listing;
+    record->search_state = start_listing(listing, folder, length);
     int found = next_listed(record, mask);
     if (found == 1) {
       return fail(ENOENT);  // Nothing listed is a failure of find_first, as on Windows.
@@ -154,47 +198,14 @@ int find_next(FindRecord* record) {
 
 void find_close(FindRecord* record) {
   if (record->search_state != nullptr) {
-    closedir(static_cast<DIR*>(record->search_state));
+    forget_listed();
+    forget_probe_folders();
+    closedir(listing_of(record->search_state));
+    if (NamedListing* named = named_listing_of(record->search_state)) {
+      named->listing = nullptr;
+    }
     record->search_state = nullptr;
   }
-}
-
-FileHandle open_read(const char* path) {
-  // O_NONBLOCK: opening a named pipe or a device must never hang the run.
-  int file = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (file < 0) {
-    fail(errno);
-    return kNoFile;
-  }
-  struct stat status;
-  if (fstat(file, &status) != 0 || S_ISDIR(status.st_mode)) {
-    int code = S_ISDIR(status.st_mode) ? EISDIR : errno;
-    close(file);
-    fail(code);
-    return kNoFile;
-  }
-  return file;
-}
-
-int close_file(FileHandle file) {
-  return close(static_cast<int>(file)) == 0 ? 0 : fail(errno);
-}
-
-int file_stamp(FileHandle file, DosStamp* stamp) {
-  struct stat status;
-  if (fstat(static_cast<int>(file), &status) != 0) {
-    return fail(errno);
-  }
-  return dos_stamp_of(status.st_mtim.tv_sec, stamp) ? 0 : fail(EOVERFLOW);
-}
-
-int32_t file_length(FileHandle file) {
-  struct stat status;
-  if (fstat(static_cast<int>(file), &status) != 0) {
-    fail(errno);
-    return -1;
-  }
-  return static_cast<int32_t>(static_cast<uint32_t>(status.st_size));
 }
 
 int make_dir(const char* path) {
