@@ -72,6 +72,28 @@ bool wanted(uint32_t attributes, uint32_t mask) {
   return (special & ~mask) == 0;
 }
 
+// A stand-in status made from the kind a listing gives, for an entry whose
+// own status cannot be had: no size, no stamp, not read-only.
+bool status_from_type(unsigned char type, struct stat* status) {
+  mode_t kind;
+  switch (type) {
+    case DT_DIR:
+      kind = S_IFDIR;
+      break;
+    case DT_LNK:
+      kind = S_IFLNK;
+      break;
+    case DT_REG:
+      kind = S_IFREG;
+      break;
+    default:
+      return false;
+  }
+  memset(status, 0, sizeof *status);
+  status->st_mode = kind | S_IRWXU;
+  return true;
+}
+
 // An open listing that knows its folder's path, so that the file it reports
 // can be remembered for the probe that follows (see listed_entry.h). Searches
 // nest as deep as the tree; beyond the first few levels a search holds its
@@ -124,8 +146,17 @@ int next_listed(FindRecord* record, uint32_t mask) {
       return errno != 0 ? fail(errno) : 1;
     }
     struct stat status;
-    if (fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      continue;
+    bool status_known = fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!status_known) {
+      if (errno == ENOENT) {
+        continue;
+      }
+      // A folder that may be read but not searched still names its entries.
+      // Report them with the kind the listing gives, so that the passes try
+      // them and name what fails, rather than pass them over in silence.
+      if (!status_from_type(entry->d_type, &status)) {
+        return fail(errno);
+      }
     }
     bool points_at_folder = false;
     if (S_ISLNK(status.st_mode)) {
@@ -136,7 +167,7 @@ int next_listed(FindRecord* record, uint32_t mask) {
       continue;
     }
     if (wanted(record->attributes, mask)) {
-      if (named != nullptr && S_ISREG(status.st_mode)) {
+      if (named != nullptr && status_known && S_ISREG(status.st_mode)) {
         remember_listed(named->folder, named->folder_length, entry->d_name, status);
       }
       return 0;

@@ -41,11 +41,13 @@ std::vector<std::string> in_listing_order(const std::string& folder,
 
 class PassesEndToEnd : public testing::Test {
  protected:
-  RunResult velk(const std::vector<std::string>& operands, RunOptions options = {}) {
+  RunResult velk(const std::vector<std::string>& operands, RunOptions options = {},
+                 int command_exit = 0) {
     std::vector<std::string> words = {velk_};
     words.insert(words.end(), operands.begin(), operands.end());
     options.set_env.push_back({"COMSPEC", recorder_});
     options.set_env.push_back({"VELK_RECORD_LOG", log_path()});
+    options.set_env.push_back({"VELK_RECORD_EXIT", std::to_string(command_exit)});
     return run_program(words, options);
   }
   std::string log_path() const { return records_.at("commands.log"); }
@@ -179,6 +181,33 @@ TEST_F(PassesEndToEnd, AnUnreadableSourceEntryKeepsItsCopy) {
   EXPECT_NE(result.err.find(kept_inner), std::string::npos) << result.err;
   EXPECT_EQ(list_tree(dir_.at("bak")),
             (std::vector<std::string>{"sealed/", "sealed/inner.txt", "secret.txt"}));
+}
+
+// A folder that may be read but not searched names its entries, but none of
+// them can be examined: each must be tried and its failure named, never
+// passed over as if the folder were empty.
+TEST_F(PassesEndToEnd, EntriesOfAFolderThatCannotBeSearchedAreNamedNotSkipped) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "needs root to run velk as another user";
+  }
+  write_file(dir_.at("src/veiled/new.txt"), "n");
+  make_dirs(dir_.at("bak/veiled"));
+  change_owner(dir_.path(), 65534, 65534);
+  ASSERT_EQ(chmod(dir_.at("src/veiled").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(records_.path().c_str(), 0777), 0);
+  velk_ = records_.at("velk");
+  recorder_ = records_.at("record_command");
+  fs::copy_file(velk_binary(), velk_);
+  fs::copy_file(record_command_binary(), recorder_);
+  RunOptions as_nobody;
+  as_nobody.command_prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+
+  RunResult result = velk({dir_.at("src"), dir_.at("bak"), "restore"}, as_nobody, 5);
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_EQ(log(), std::vector<std::string>{file_command(dir_.at("src/veiled/new.txt"),
+                                                         dir_.at("bak/veiled"))});
+  EXPECT_NE(result.err.find("velk: command failed with exit code 5"), std::string::npos)
+      << result.err;
 }
 
 // A thousand levels of one-letter folders hold a thousand open listings at
