@@ -11,8 +11,18 @@
 
 extern char** environ;
 
-std::string velk_binary() { return VELK_BINARY; }
-std::string record_command_binary() { return RECORD_COMMAND_BINARY; }
+const int kRefusedExitCode = 255;
+
+std::string console_text(const std::string& text) {
+  return text;
+}
+
+std::string velk_binary() {
+  return VELK_BINARY;
+}
+std::string record_command_binary() {
+  return RECORD_COMMAND_BINARY;
+}
 
 RunResult run_program(const std::vector<std::string>& words, const RunOptions& options) {
   TempDir capture;
