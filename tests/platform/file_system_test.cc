@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <filesystem>
 #include <string>
 
 #include "tests/support/temp_tree.h"
@@ -74,8 +73,7 @@ TEST(FileStamp, PacksLocalTimeInTwoSecondStepsAndRefusesBefore1980) {
   DosStamp stamp;
   ASSERT_EQ(file_stamp(file, &stamp), 0);
   time_t when = kJune2021 + 1;
-  struct tm local;
-  local = *std::localtime(&when);
+  struct tm local = *std::localtime(&when);
   EXPECT_EQ(stamp.time, (local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
   EXPECT_EQ(stamp.date, ((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   close_file(file);
