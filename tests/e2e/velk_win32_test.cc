@@ -22,7 +22,7 @@ constexpr time_t kStamp = 1624000000;  // an even second, inside the DOS range
 constexpr char kFileCommand[] = "xcopy /F/E/C/Y/H/R/K/O/X/G ";
 constexpr char kFolderCommand[] = "xcopy /I/F/E/C/Y/H/R/K/O/X/G ";
 
-std::string quoted(const std::string& text) {
+std::string in_quotes(const std::string& text) {
   return "\"" + text + "\"";
 }
 
@@ -86,10 +86,10 @@ TEST_F(VelkRun, RestoreRunHandsTheInterpreterTheExactCommands) {
   // the backslash; the folder command and rmdir end with a blank.
   EXPECT_EQ(sorted(log()),
             sorted({
-                kFileCommand + quoted(src + "\\a.txt") + " \"" + bak + "\\\"",
-                kFileCommand + quoted(src + "\\docs\\changed.txt") + " \"" + bak + "\\docs\\\"",
-                kFolderCommand + quoted(src + "\\img") + " " + quoted(bak + "\\img") + " ",
-                "rmdir " + quoted(bak + "\\olddir") + " /S /Q ",
+                kFileCommand + in_quotes(src + "\\a.txt") + " \"" + bak + "\\\"",
+                kFileCommand + in_quotes(src + "\\docs\\changed.txt") + " \"" + bak + "\\docs\\\"",
+                kFolderCommand + in_quotes(src + "\\img") + " " + in_quotes(bak + "\\img") + " ",
+                "rmdir " + in_quotes(bak + "\\olddir") + " /S /Q ",
             }));
   EXPECT_EQ(sorted(console_lines(result.out)),
             sorted({"rm file: " + bak + "\\old.txt ", "rm dir: " + bak + "\\olddir "}));
@@ -110,12 +110,13 @@ TEST_F(VelkRun, HiddenAndSystemEntriesAreCopiedAndPrunedLikeAnyOther) {
 
   RunResult result = velk({src, bak, "restore"});
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(sorted(log()),
-            sorted({
-                kFileCommand + quoted(src + "\\hidden.txt") + " \"" + bak + "\\\"",
-                kFolderCommand + quoted(src + "\\system") + " " + quoted(bak + "\\system") + " ",
-                "rmdir " + quoted(bak + "\\gone_dir") + " /S /Q ",
-            }));
+  EXPECT_EQ(
+      sorted(log()),
+      sorted({
+          kFileCommand + in_quotes(src + "\\hidden.txt") + " \"" + bak + "\\\"",
+          kFolderCommand + in_quotes(src + "\\system") + " " + in_quotes(bak + "\\system") + " ",
+          "rmdir " + in_quotes(bak + "\\gone_dir") + " /S /Q ",
+      }));
   EXPECT_EQ(sorted(console_lines(result.out)),
             sorted({"rm file: " + bak + "\\gone.txt ", "rm dir: " + bak + "\\gone_dir "}));
   EXPECT_FALSE(exists(bak + "\\gone.txt"));
@@ -134,7 +135,7 @@ TEST_F(VelkRun, StampsWithinOneTwoSecondStepMatch) {
 
   RunResult result = velk({src, bak, "restore"});
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(log(), std::vector<std::string>{kFileCommand + quoted(src + "\\next.txt") + " \"" +
+  EXPECT_EQ(log(), std::vector<std::string>{kFileCommand + in_quotes(src + "\\next.txt") + " \"" +
                                             bak + "\\\""});
 }
 
@@ -153,6 +154,26 @@ TEST_F(VelkRun, AReadOnlyExtraFileIsNamedKeptAndGivesStatusOne) {
   EXPECT_TRUE(exists(locked));
 }
 
+TEST_F(VelkRun, PendingOutputIsWrittenBeforeEachCommandStarts) {
+  make_dirs(dir_.at("src"));
+  make_dirs(dir_.at("bak\\first"));
+  make_dirs(dir_.at("bak\\second"));
+  RunOptions options;
+  options.set_env = {{"VELK_RECORD_ECHO", "1"}};
+  RunResult result = velk({dir_.at("src"), dir_.at("bak"), "restore"}, 0, options);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  // Standard output is a file here, so velk buffers it: each line must still
+  // come before the output of the command it announces.
+  std::vector<std::string> lines = console_lines(result.out);
+  ASSERT_EQ(lines.size(), 4u) << result.out;
+  for (size_t at = 0; at < lines.size(); at += 2) {
+    std::string folder = lines[at].substr(std::string("rm dir: ").size());
+    folder.pop_back();  // the blank before the line end
+    EXPECT_EQ(lines[at], "rm dir: " + folder + " ");
+    EXPECT_EQ(lines[at + 1], "ran: rmdir " + in_quotes(folder) + " /S /Q ");
+  }
+}
+
 TEST_F(VelkRun, FindsTheInterpreterThroughComspecTheCurrentFolderOrPath) {
   make_dirs(dir_.at("src"));
   std::string tools = dir_.at("long folder name");
@@ -165,7 +186,7 @@ TEST_F(VelkRun, FindsTheInterpreterThroughComspecTheCurrentFolderOrPath) {
     make_dirs(std::filesystem::path(copy).parent_path().string());
     std::filesystem::copy_file(record_command_binary(), copy);
   }
-  std::string command = "xcopy " + quoted(dir_.at("src")) + " " + quoted(dir_.at("bak")) +
+  std::string command = "xcopy " + in_quotes(dir_.at("src")) + " " + in_quotes(dir_.at("bak")) +
                         " /F /E /D /C /Y    /H/R/K/O/X/G";
   struct Case {
     std::string comspec;  // empty: unset

@@ -4,7 +4,9 @@
 // appended with a line feed to the file named by VELK_RECORD_LOG. With
 // VELK_RECORD_WHOLE_LINE set, the whole command line is recorded instead. It
 // exits with the code in VELK_RECORD_EXIT (0 when unset). A line without
-// " /c " is recorded after "BAD CALL: ".
+// " /c " is recorded after "BAD CALL: ". With VELK_RECORD_ECHO set, it also
+// writes "ran: <text>" as a line to its standard output, which it shares with
+// velk, so that a test can see the order of the two programs' lines.
 
 #include <windows.h>
 
@@ -31,6 +33,9 @@ int main() {
     fprintf(out, "BAD CALL: %s\n", line);
   }
   fclose(out);
+  if (getenv("VELK_RECORD_ECHO") != nullptr && mark != nullptr) {
+    printf("ran: %s\n", mark + 4);
+  }
   const char* code = getenv("VELK_RECORD_EXIT");
   return code != nullptr ? atoi(code) : 0;
 }
