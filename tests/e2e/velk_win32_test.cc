@@ -63,6 +63,20 @@ TEST_F(VelkRun, RefusalIsTheExitCode4294967295AndTheUsageEndsItsLinesWithCrLf) {
   EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 11);
 }
 
+TEST_F(VelkRun, SplitsItsOwnCommandLine) {
+  if (dir_.path().find_first_of(" \t") != std::string::npos) {
+    GTEST_SKIP() << "the words must reach the command line unquoted";
+  }
+  make_dirs(dir_.at("mysrc"));
+  // On the command line: \"<dir>\my src\" <bak>. The escaped quotes open and
+  // close a joined argument, whose two words are joined without the blank.
+  RunResult result = velk({"\\\"" + dir_.at("my"), "src\\\"", dir_.at("bak")});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(log(), std::vector<std::string>{"xcopy " + in_quotes(dir_.at("mysrc")) + " " +
+                                            in_quotes(dir_.at("bak")) +
+                                            " /F /E /D /C /Y    /H/R/K/O/X/G"});
+}
+
 TEST_F(VelkRun, RestoreRunHandsTheInterpreterTheExactCommands) {
   std::string src = dir_.at("my src");
   std::string bak = dir_.at("my bak");
