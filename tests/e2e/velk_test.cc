@@ -3,67 +3,19 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
-#include "tests/support/run_program.h"
-#include "tests/support/temp_tree.h"
-
-namespace {
-
-std::string expected_usage() {
-  std::string spaces36(36, ' ');
-  std::string spaces48(48, ' ');
-  std::vector<std::string> lines = {
-      spaces36,
-      "       *** ORVANT (beta-version)*** ",
-      "    ver. 1.01" + std::string(35, ' '),
-      "    usage: velk.exe from_dir to_dir [restore]   ",
-      spaces48,
-      "    rewrite all files: xcopy.exe from_dir to_dir /F/E/C/Y/H/R/K/O/X/G   ",
-      spaces48,
-      "      example:" + std::string(34, ' '),
-      "        make first backup:  velk c:\\src d:\\src" + std::string(9, ' '),
-      "        make next  backup:  velk c:\\src d:\\src restore ",
-      "        restore:            velk d:\\src c:\\src restore",
-  };
-  std::string text;
-  for (const auto& line : lines) {
-    text += line + "\n";
-  }
-  return text;
-}
-
-// Runs velk with a recording interpreter; the commands it ran are in log().
-class VelkRun : public testing::Test {
- protected:
-  RunResult velk(std::vector<std::string> operands, int command_exit = 0) {
-    std::vector<std::string> words = {velk_binary()};
-    words.insert(words.end(), operands.begin(), operands.end());
-    RunOptions options;
-    options.set_env = {{"COMSPEC", record_command_binary()},
-                       {"VELK_RECORD_LOG", log_path()},
-                       {"VELK_RECORD_EXIT", std::to_string(command_exit)}};
-    return run_program(words, options);
-  }
-  std::string log_path() const { return records_.at("commands.log"); }
-  std::vector<std::string> log() const { return read_lines(log_path()); }
-
-  TempDir dir_;
-  TempDir records_;
-};
-
-}  // namespace
+#include "tests/e2e/velk_run.h"
 
 TEST_F(VelkRun, WrongNumberOfOperandsGivesTheUsageAndCreatesNothing) {
   ASSERT_EQ(expected_usage().size(), 559u);
   for (const auto& operands : std::vector<std::vector<std::string>>{
            {}, {dir_.at("a")}, {dir_.at("a"), dir_.at("b"), "restore", "x"}}) {
     RunResult result = velk(operands);
-    EXPECT_EQ(result.exit_code, 255);
-    EXPECT_EQ(result.out, expected_usage());
+    EXPECT_EQ(result.exit_code, kRefusedExitCode);
+    EXPECT_EQ(result.out, console_text(expected_usage()));
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(list_tree(dir_.path()).empty());
     EXPECT_TRUE(log().empty());
@@ -75,7 +27,7 @@ TEST_F(VelkRun, WrongKeywordCreatesTheTargetAndRunsNothing) {
   write_file(dir_.at("bak/old.txt"), "x");
   for (const char* keyword : {"Restore", "RESTORE", "restore ", ""}) {
     RunResult result = velk({dir_.at("src"), dir_.at("new/bak"), keyword});
-    EXPECT_EQ(result.exit_code, 255);
+    EXPECT_EQ(result.exit_code, kRefusedExitCode);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "error in  arg");
     EXPECT_TRUE(exists(dir_.at("new/bak")));
@@ -103,10 +55,9 @@ TEST_F(VelkRun, FirstBackupRunsTheWholeTreeCommandThenPrunes) {
   write_file(dir_.at("bak/old.txt"), "old");
   RunResult result = velk({dir_.at("src"), dir_.at("bak")});
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(log(), std::vector<std::string>{"xcopy \"" + dir_.at("src") + "\" \"" +
-                                            dir_.at("bak") +
+  EXPECT_EQ(log(), std::vector<std::string>{"xcopy \"" + dir_.at("src") + "\" \"" + dir_.at("bak") +
                                             "\" /F /E /D /C /Y    /H/R/K/O/X/G"});
-  EXPECT_EQ(result.out, "rm file: " + dir_.at("bak/old.txt") + " \n");
+  EXPECT_EQ(result.out, console_text("rm file: " + dir_.at("bak/old.txt") + " \n"));
   EXPECT_EQ(list_tree(dir_.at("bak")), std::vector<std::string>{"a.txt"});
 }
 
@@ -126,11 +77,11 @@ TEST_F(VelkRun, RefusesAMissingOrUnreadableSourceBeforeCreatingAnything) {
   write_file(dir_.at("file"), "x");
   for (const std::string& source : {dir_.at("missing"), dir_.at("file")}) {
     RunResult result = velk({source, dir_.at("bak")});
-    EXPECT_EQ(result.exit_code, 255);
-    EXPECT_EQ(result.err, "velk: cannot read source folder: " + source + "\n");
+    EXPECT_EQ(result.exit_code, kRefusedExitCode);
+    EXPECT_EQ(result.err, console_text("velk: cannot read source folder: " + source + "\n"));
     EXPECT_EQ(result.out, "");
     result = velk({source, dir_.at("new"), "restore"});
-    EXPECT_EQ(result.exit_code, 255);
+    EXPECT_EQ(result.exit_code, kRefusedExitCode);
     EXPECT_FALSE(exists(dir_.at("new")));
   }
   EXPECT_TRUE(exists(dir_.at("bak/precious")));
@@ -140,20 +91,19 @@ TEST_F(VelkRun, RefusesAMissingOrUnreadableSourceBeforeCreatingAnything) {
 TEST_F(VelkRun, RefusesOverlappingOperands) {
   write_file(dir_.at("src/keep.txt"), "x");
   write_file(dir_.at("src/inner/keep.txt"), "x");
-  std::filesystem::create_directory_symlink(dir_.at("src"), dir_.at("alias"));
   struct Case {
     std::string from, to;
   } cases[] = {
       {dir_.at("src"), dir_.at("src")},
       {dir_.at("src"), dir_.at("src/inner")},
       {dir_.at("src/inner"), dir_.at("src")},
-      {dir_.at("src"), dir_.at("alias/inner/new")},
       {dir_.at("src"), dir_.at("src") + kSeparatorText},
   };
   for (const auto& c : cases) {
     RunResult result = velk({c.from, c.to, "restore"});
-    EXPECT_EQ(result.exit_code, 255) << c.from << " " << c.to;
-    EXPECT_EQ(result.err, "velk: source and target overlap: " + c.from + " " + c.to + "\n");
+    EXPECT_EQ(result.exit_code, kRefusedExitCode) << c.from << " " << c.to;
+    EXPECT_EQ(result.err,
+              console_text("velk: source and target overlap: " + c.from + " " + c.to + "\n"));
   }
   EXPECT_TRUE(exists(dir_.at("src/keep.txt")));
   EXPECT_TRUE(exists(dir_.at("src/inner/keep.txt")));
@@ -165,12 +115,12 @@ TEST_F(VelkRun, RefusesOperandsThatDoNotFitTheirBuffers) {
   std::string long_target = dir_.at(std::string(2047 - dir_.path().size(), 'x'));
   ASSERT_EQ(long_target.size(), 2048u);
   RunResult result = velk({dir_.at("src"), long_target, "restore"});
-  EXPECT_EQ(result.exit_code, 255);
-  EXPECT_EQ(result.err, "velk: path too long: " + long_target + "\n");
+  EXPECT_EQ(result.exit_code, kRefusedExitCode);
+  EXPECT_EQ(result.err, console_text("velk: path too long: " + long_target + "\n"));
 
   std::string huge_word(5000, 'w');
   result = velk({dir_.at("src"), huge_word});
-  EXPECT_EQ(result.exit_code, 255);
-  EXPECT_EQ(result.err, "velk: path too long: " + huge_word + "\n");
+  EXPECT_EQ(result.exit_code, kRefusedExitCode);
+  EXPECT_EQ(result.err, console_text("velk: path too long: " + huge_word + "\n"));
   EXPECT_TRUE(log().empty());
 }

@@ -23,6 +23,14 @@ struct RunOptions {
 // waits for it, with standard output and error captured to files.
 RunResult run_program(const std::vector<std::string>& words, const RunOptions& options = {});
 
+// The exit code a run that ends with status -1 shows: 255 on POSIX, and the
+// 32 bits 4294967295 on Windows (read as an int, -1).
+extern const int kRefusedExitCode;
+
+// What a program's text reaches its standard streams as: unchanged on POSIX,
+// with each line feed written as CR LF on Windows (text mode).
+std::string console_text(const std::string& text);
+
 // The paths of the programs built beside the tests.
 std::string velk_binary();
 std::string record_command_binary();

@@ -11,6 +11,12 @@
 
 extern char** environ;
 
+const int kRefusedExitCode = 255;
+
+std::string console_text(const std::string& text) {
+  return text;
+}
+
 std::string velk_binary() {
   return VELK_BINARY;
 }
