@@ -8,6 +8,24 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 
+namespace {
+
+// Moves the listing on. One that breaks off with an error, rather than
+// ending, has left entries unseen: that is named, as an unlistable folder is.
+bool listing_goes_on(FindRecord* record, const char* listed) {
+  error_indicator = 0;
+  if (find_next(record) == 0) {
+    return true;
+  }
+  if (error_indicator != 0) {
+    print_err("velk: cannot list %s: %s\n", listed, error_text(error_indicator));
+    note_failure();
+  }
+  return false;
+}
+
+}  // namespace
+
 void walk_folder(char* listed, char* other, EntryHandler handle) {
   const char* pattern = scratch_concat(listed, kSearchAllSuffix);
   if (pattern == nullptr) {
@@ -40,6 +58,6 @@ void walk_folder(char* listed, char* other, EntryHandler handle) {
     }
     listed[listed_end] = '\0';
     other[other_end] = '\0';
-  } while (find_next(&record) == 0);
+  } while (listing_goes_on(&record, listed));
   find_close(&record);
 }

@@ -58,7 +58,8 @@ extern int error_indicator;
 // reported alone when it exists. Returns 0 with the first entry in `record`,
 // else non-zero. find_close must follow, also after a failure.
 int find_first(const char* pattern, uint32_t mask, FindRecord* record);
-// Returns 0 with the next entry in `record`, non-zero at the end or on error.
+// Returns 0 with the next entry in `record`; non-zero at the end, where
+// error_indicator is left alone, or on an error, which sets it.
 int find_next(FindRecord* record);
 void find_close(FindRecord* record);
 

@@ -50,6 +50,15 @@ int search_failure(const char* pattern) {
   return fail_with(code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE);
 }
 
+// The end of a listing is no failure: it leaves error_indicator alone, so
+// that a listing broken off by an error can be told from one that ended.
+int listing_stopped() {
+  if (GetLastError() == ERROR_NO_MORE_FILES) {
+    return -1;
+  }
+  return fail();
+}
+
 // Hidden, system and folder entries are reported only when the mask asks for
 // them, as the old DOS searches did; the full mask lets everything through.
 bool wanted(uint32_t attributes, uint32_t mask) {
@@ -79,7 +88,7 @@ void fill_record(FindRecord* record, const WIN32_FIND_DATAA& found) {
 int next_wanted(HANDLE search, WIN32_FIND_DATAA* found, uint32_t mask, FindRecord* record) {
   while (!wanted(found->dwFileAttributes, mask)) {
     if (!FindNextFileA(search, found)) {
-      return fail();
+      return listing_stopped();
     }
   }
   fill_record(record, *found);
@@ -110,7 +119,7 @@ int find_next(FindRecord* record) {
   HANDLE search = static_cast<HANDLE>(record->search_state);
   WIN32_FIND_DATAA found;
   if (!FindNextFileA(search, &found)) {
-    return fail();
+    return listing_stopped();
   }
   // Every search velk makes uses the full mask, so the record need not keep it.
   return next_wanted(search, &found, kSearchMask, record);
