@@ -39,6 +39,13 @@ std::vector<std::string> in_listing_order(const std::string& folder,
   return ordered;
 }
 
+void change_owner(const std::string& root, uid_t user, gid_t group) {
+  ASSERT_EQ(lchown(root.c_str(), user, group), 0) << root;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    ASSERT_EQ(lchown(entry.path().c_str(), user, group), 0) << entry.path();
+  }
+}
+
 class PassesEndToEnd : public testing::Test {
  protected:
   RunResult velk(const std::vector<std::string>& operands, RunOptions options = {},
@@ -53,18 +60,28 @@ class PassesEndToEnd : public testing::Test {
   std::string log_path() const { return records_.at("commands.log"); }
   std::vector<std::string> log() const { return read_lines(log_path()); }
 
+  // Gives the trees to nobody and returns the options that run velk as
+  // nobody. Root may read everything, so only another user meets entries it
+  // may not read.
+  RunOptions hand_over_to_nobody() {
+    change_owner(dir_.path(), 65534, 65534);
+    EXPECT_EQ(chmod(records_.path().c_str(), 0777), 0);
+    // The build folder may lie where nobody cannot reach (under /root, say).
+    velk_ = records_.at("velk");
+    recorder_ = records_.at("record_command");
+    fs::copy_file(velk_binary(), velk_);
+    fs::copy_file(record_command_binary(), recorder_);
+    RunOptions as_nobody;
+    as_nobody.command_prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    return as_nobody;
+  }
+
   TempDir dir_;
   TempDir records_;
   std::string velk_ = velk_binary();
   std::string recorder_ = record_command_binary();
 };
 
-void change_owner(const std::string& root, uid_t user, gid_t group) {
-  ASSERT_EQ(lchown(root.c_str(), user, group), 0) << root;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    ASSERT_EQ(lchown(entry.path().c_str(), user, group), 0) << entry.path();
-  }
-}
 
 }  // namespace
 
@@ -148,17 +165,9 @@ TEST_F(PassesEndToEnd, AnUnreadableSourceEntryKeepsItsCopy) {
   write_file(dir_.at("bak/secret.txt"), "s");
   write_file(dir_.at("bak/sealed/inner.txt"), "i");
   write_file(dir_.at("bak/gone.txt"), "g");
-  change_owner(dir_.path(), 65534, 65534);
+  RunOptions as_nobody = hand_over_to_nobody();
   ASSERT_EQ(chmod(dir_.at("src/secret.txt").c_str(), 0), 0);
   ASSERT_EQ(chmod(dir_.at("src/sealed").c_str(), 0), 0);
-  ASSERT_EQ(chmod(records_.path().c_str(), 0777), 0);
-  // The build folder may lie where nobody cannot reach (under /root, say).
-  velk_ = records_.at("velk");
-  recorder_ = records_.at("record_command");
-  fs::copy_file(velk_binary(), velk_);
-  fs::copy_file(record_command_binary(), recorder_);
-  RunOptions as_nobody;
-  as_nobody.command_prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
 
   std::string kept_secret = "velk: cannot check " + dir_.at("src/secret.txt") + ", kept " +
                             dir_.at("bak/secret.txt") + "\n";
@@ -192,15 +201,8 @@ TEST_F(PassesEndToEnd, EntriesOfAFolderThatCannotBeSearchedAreNamedNotSkipped) {
   }
   write_file(dir_.at("src/veiled/new.txt"), "n");
   make_dirs(dir_.at("bak/veiled"));
-  change_owner(dir_.path(), 65534, 65534);
+  RunOptions as_nobody = hand_over_to_nobody();
   ASSERT_EQ(chmod(dir_.at("src/veiled").c_str(), 0444), 0);
-  ASSERT_EQ(chmod(records_.path().c_str(), 0777), 0);
-  velk_ = records_.at("velk");
-  recorder_ = records_.at("record_command");
-  fs::copy_file(velk_binary(), velk_);
-  fs::copy_file(record_command_binary(), recorder_);
-  RunOptions as_nobody;
-  as_nobody.command_prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
 
   RunResult result = velk({dir_.at("src"), dir_.at("bak"), "restore"}, as_nobody, 5);
   EXPECT_EQ(result.exit_code, 1) << result.err;
