@@ -215,7 +215,7 @@ TEST_F(PrunePass, EntriesThatWouldNotFitAreSkippedNamedAndKept) {
 TEST_F(PrunePass, AFolderRemovalThatFailsIsReported) {
   make_dirs(dir_.at("src"));
   make_dirs(dir_.at("bak/tmp"));
-  setenv("VELK_RECORD_EXIT", "1", 1);
+  set_env("VELK_RECORD_EXIT", "1");
   PassResult result = run_prune(dir_.at("bak"), dir_.at("src"));
   EXPECT_EQ(result.out, "rm dir: " + dir_.at("bak/tmp") + " \n");
   EXPECT_EQ(result.err,
