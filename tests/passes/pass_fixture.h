@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,37 @@ inline std::string path_of_length(std::string path, size_t length) {
   }
   path += kSeparatorText + std::string(length - path.size() - 1, 'q');
   return path;
+}
+
+// What the prune pass prints for each entry it removes, and the command it
+// runs for a folder.
+inline std::string file_line(const std::string& path) {
+  return "rm file: " + path + " \n";
+}
+inline std::string folder_line(const std::string& path) {
+  return "rm dir: " + path + " \n";
+}
+inline std::string remove_command(const std::string& path) {
+  return "rmdir \"" + path + "\" /S /Q ";
+}
+
+// The lines expected for the entries of `folder`, joined in listing order.
+inline std::string in_listing_order(const std::string& folder,
+                                    std::map<std::string, std::string> line_for) {
+  std::string text;
+  for (const auto& name : listing_order(folder)) {
+    text += line_for[name];
+  }
+  return text;
+}
+
+// The commands the update pass runs for a file and for a folder.
+inline std::string file_command(const std::string& source, const std::string& target_folder) {
+  return "xcopy /F/E/C/Y/H/R/K/O/X/G \"" + source + "\" \"" + target_folder + kSeparatorText + "\"";
+}
+
+inline std::string folder_command(const std::string& source, const std::string& target) {
+  return "xcopy /I/F/E/C/Y/H/R/K/O/X/G \"" + source + "\" \"" + target + "\" ";
 }
 
 class PassTest : public testing::Test {
