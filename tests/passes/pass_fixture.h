@@ -3,13 +3,11 @@
 // Runs a pass in-process on real temporary trees, with a recording stand-in
 // for the command interpreter, and collects what it printed and ran.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +18,8 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "tests/support/environment.h"
+#include "tests/support/held_resources.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_tree.h"
 
@@ -40,24 +40,54 @@ inline std::string path_of_length(std::string path, size_t length) {
   return path;
 }
 
+// What the prune pass prints for each entry it removes, and the command it
+// runs for a folder.
+inline std::string file_line(const std::string& path) {
+  return "rm file: " + path + " \n";
+}
+inline std::string folder_line(const std::string& path) {
+  return "rm dir: " + path + " \n";
+}
+inline std::string remove_command(const std::string& path) {
+  return "rmdir \"" + path + "\" /S /Q ";
+}
+
+// The lines expected for the entries of `folder`, joined in listing order.
+inline std::string in_listing_order(const std::string& folder,
+                                    std::map<std::string, std::string> line_for) {
+  std::string text;
+  for (const auto& name : listing_order(folder)) {
+    text += line_for[name];
+  }
+  return text;
+}
+
+// The commands the update pass runs for a file and for a folder.
+inline std::string file_command(const std::string& source, const std::string& target_folder) {
+  return "xcopy /F/E/C/Y/H/R/K/O/X/G \"" + source + "\" \"" + target_folder + kSeparatorText + "\"";
+}
+
+inline std::string folder_command(const std::string& source, const std::string& target) {
+  return "xcopy /I/F/E/C/Y/H/R/K/O/X/G \"" + source + "\" \"" + target + "\" ";
+}
+
 class PassTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (const char* comspec = getenv("COMSPEC")) {
-      saved_comspec_ = comspec;
-    }
-    setenv("COMSPEC", record_command_binary().c_str(), 1);
-    setenv("VELK_RECORD_LOG", log_path().c_str(), 1);
-    unsetenv("VELK_RECORD_EXIT");
+    saved_comspec_ = get_env("COMSPEC");
+    set_env("COMSPEC", record_command_binary());
+    set_env("VELK_RECORD_LOG", log_path());
+    unset_env("VELK_RECORD_EXIT");
   }
 
   void TearDown() override {
     if (saved_comspec_) {
-      setenv("COMSPEC", saved_comspec_->c_str(), 1);
+      set_env("COMSPEC", *saved_comspec_);
     } else {
-      unsetenv("COMSPEC");
+      unset_env("COMSPEC");
     }
-    unsetenv("VELK_RECORD_LOG");
+    unset_env("VELK_RECORD_LOG");
+    unset_env("VELK_RECORD_EXIT");
   }
 
   // The pass gets the real working buffers, as run control hands them over,
@@ -80,26 +110,24 @@ class PassTest : public testing::Test {
     std::filesystem::remove(log_path());
     EXPECT_TRUE(text_copy(from_path, sizeof from_path, source.c_str()));
     EXPECT_TRUE(text_copy(to_path, sizeof to_path, target.c_str()));
-    int free_descriptor = next_descriptor();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
+    // Looked at while the streams stay captured: starting and ending a
+    // capture opens and closes handles of its own.
+    std::string held_before = held_resources();
     pass();
     flush_output();
+    std::string held_after = held_resources();
     PassResult result;
+    // Read back as text: on Windows, the CR LF the console writes comes
+    // back as a line feed.
     result.out = testing::internal::GetCapturedStdout();
     result.err = testing::internal::GetCapturedStderr();
     result.commands = read_lines(log_path());
     EXPECT_EQ(std::string(from_path), source);
     EXPECT_EQ(std::string(to_path), target);
-    EXPECT_EQ(next_descriptor(), free_descriptor);
+    EXPECT_EQ(held_after, held_before);
     return result;
-  }
-
-  // Descriptors are handed out lowest first: one left open moves the next.
-  static int next_descriptor() {
-    int descriptor = open("/dev/null", O_RDONLY);
-    close(descriptor);
-    return descriptor;
   }
 
   TempDir records_;
