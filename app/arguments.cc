@@ -9,7 +9,9 @@ namespace {
 
 // The slot that the word being assembled goes into, or nullptr once the
 // table is full: past the last slot the words are only counted.
-char* current_slot() { return arg_count < kArgSlotCount ? arg_slots[arg_count] : nullptr; }
+char* current_slot() {
+  return arg_count < kArgSlotCount ? arg_slots[arg_count] : nullptr;
+}
 
 }  // namespace
 

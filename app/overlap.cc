@@ -2,7 +2,9 @@
 
 namespace {
 
-char fold(char c, bool fold_case) { return fold_case && c >= 'a' && c <= 'z' ? c - 32 : c; }
+char fold(char c, bool fold_case) {
+  return fold_case && c >= 'a' && c <= 'z' ? c - 32 : c;
+}
 
 // Whether `inner` is `outer` itself or lies below it.
 bool lies_within(const char* outer, const char* inner, char separator, bool fold_case) {

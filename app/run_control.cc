@@ -31,9 +31,8 @@ const char* find_too_long(const char* unstored_word) {
       return arg_slots[slot];
     }
   }
-  if (arg_count == 3 &&
-      format_text(backup_command, sizeof backup_command, kBackupTemplate, arg_slots[1],
-                  arg_slots[2]) != 0) {
+  if (arg_count == 3 && format_text(backup_command, sizeof backup_command, kBackupTemplate,
+                                    arg_slots[1], arg_slots[2]) != 0) {
     return arg_slots[2];
   }
   return nullptr;

@@ -2,7 +2,9 @@
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 const char* skip_program_name(const char* at) {
   if (*at == '"') {

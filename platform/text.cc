@@ -24,8 +24,7 @@ bool text_copy(char* buffer, size_t size, const char* text) {
 void decimal_text(int value, char* out) {
   char digits[12];
   int count = 0;
-  unsigned magnitude =
-      value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
   do {
     digits[count++] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;

@@ -82,7 +82,6 @@ class PassesEndToEnd : public testing::Test {
   std::string recorder_ = record_command_binary();
 };
 
-
 }  // namespace
 
 // velk's standard output and the recorder share one log, both appending, so
@@ -206,8 +205,8 @@ TEST_F(PassesEndToEnd, EntriesOfAFolderThatCannotBeSearchedAreNamedNotSkipped) {
 
   RunResult result = velk({dir_.at("src"), dir_.at("bak"), "restore"}, as_nobody, 5);
   EXPECT_EQ(result.exit_code, 1) << result.err;
-  EXPECT_EQ(log(), std::vector<std::string>{file_command(dir_.at("src/veiled/new.txt"),
-                                                         dir_.at("bak/veiled"))});
+  EXPECT_EQ(log(), std::vector<std::string>{
+                       file_command(dir_.at("src/veiled/new.txt"), dir_.at("bak/veiled"))});
   EXPECT_NE(result.err.find("velk: command failed with exit code 5"), std::string::npos)
       << result.err;
 }

@@ -8,9 +8,13 @@
 
 namespace {
 
-bool no_lead_bytes(unsigned char) { return false; }
+bool no_lead_bytes(unsigned char) {
+  return false;
+}
 // A stand-in code page in which 0x81 to 0x9F open a double-byte character.
-bool test_lead_bytes(unsigned char c) { return c >= 0x81 && c <= 0x9F; }
+bool test_lead_bytes(unsigned char c) {
+  return c >= 0x81 && c <= 0x9F;
+}
 
 std::vector<std::string> split(const char* line, bool (*lead)(unsigned char) = no_lead_bytes) {
   std::vector<char> storage(strlen(line) + 1);

@@ -11,11 +11,10 @@ TEST(TextAppend, FitsUpToOneByteBelowTheSizeAndRefusesPastIt) {
     const char* added;
     bool fits;
   } cases[] = {
-      {"abc", "defg", true},   // 7 characters: N-1
-      {"abc", "defgh", false}, // 8 characters: N
-      {"abc", "defghi", false},// 9 characters: N+1
-      {"", "1234567", true},
-      {"1234567", "", true},
+      {"abc", "defg", true},     // 7 characters: N-1
+      {"abc", "defgh", false},   // 8 characters: N
+      {"abc", "defghi", false},  // 9 characters: N+1
+      {"", "1234567", true},    {"1234567", "", true},
   };
   for (const Case& c : cases) {
     char buffer[8];
