@@ -15,6 +15,13 @@
 // folder (folder_names.h) says it is there and is a regular file. Such a
 // file's slot keeps its path instead, and its status is taken when its stamp
 // or length is first asked for; the prune pass asks for neither.
+//
+// Where every probe asks for the stamp (the update pass), the status is
+// needed anyway and reading names would only add work. So names are read
+// only while the last file closed was closed without its status asked for:
+// the first probe of the prune pass turns them on, the first file compared
+// in the update pass turns them off. This decides only how an answer is
+// found, never what it is.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,6 +55,7 @@ int fail(int code) {
 struct OpenSlot {
   bool in_use;
   bool status_pending;  // opened from a name table: `path` is still to be looked up
+  bool status_asked;    // whether its stamp or length was asked for
   int code;             // 0, or why the status could not be had
   time_t modified;
   off_t size;
@@ -55,6 +63,9 @@ struct OpenSlot {
 };
 constexpr int kSlotCount = 8;
 OpenSlot open_slots[kSlotCount];
+
+// Whether the files probed now are closed without their status asked for.
+bool names_pay = true;
 
 // How far the process may read files whatever their mode bits. velk never
 // changes its identity, so this and its user id are learnt once.
@@ -190,7 +201,7 @@ int open_code(const ProbeAt& at, struct stat* status) {
 // open would succeed for a process that reads every file. The slot keeps the
 // path, so that its status can be had later.
 bool opened_from_names(const char* path, OpenSlot** opened) {
-  if (identity().read_override != ReadOverride::kEvery) {
+  if (!names_pay || identity().read_override != ReadOverride::kEvery) {
     return false;
   }
   ProbeAt at = probe_at(path, true);
@@ -202,6 +213,7 @@ bool opened_from_names(const char* path, OpenSlot** opened) {
   if (slot != nullptr) {
     slot->in_use = true;
     slot->status_pending = true;
+    slot->status_asked = false;
     memcpy(slot->path, path, length + 1);
   }
   *opened = slot;
@@ -211,6 +223,7 @@ bool opened_from_names(const char* path, OpenSlot** opened) {
 // The status of a file opened from a name table, looked up once, on first
 // use. An entry that has since gone, or become a folder, fails then.
 int settle(OpenSlot* slot) {
+  slot->status_asked = true;
   if (slot->status_pending) {
     slot->status_pending = false;
     ProbeAt at = probe_at(slot->path, false);
@@ -253,6 +266,7 @@ FileHandle open_read(const char* path) {
   }
   slot->in_use = true;
   slot->status_pending = false;
+  slot->status_asked = false;
   slot->code = 0;
   slot->modified = status.st_mtim.tv_sec;
   slot->size = status.st_size;
@@ -265,6 +279,7 @@ int close_file(FileHandle file) {
     return fail(EBADF);
   }
   slot->in_use = false;
+  names_pay = !slot->status_asked;
   return 0;
 }
 

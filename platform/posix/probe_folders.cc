@@ -13,13 +13,14 @@ namespace {
 // Two folders: files_match looks up a source and a target file in turn. Each
 // has the name table of the same index.
 struct ProbeFolder {
-  int descriptor;  // -1 when the slot is empty
-  bool has_names;  // whether its name table was read
-  size_t length;   // of `path`, which ends with the separator
+  int descriptor;    // -1 when the slot is empty
+  bool names_tried;  // whether its names were asked for when it was opened
+  bool has_names;    // whether its name table was read
+  size_t length;     // of `path`, which ends with the separator
   char path[PATH_MAX];
 };
 static_assert(kNameTables == 2);
-ProbeFolder probe_folders[2] = {{-1, false, 0, {}}, {-1, false, 0, {}}};
+ProbeFolder probe_folders[2] = {{-1, false, false, 0, {}}, {-1, false, false, 0, {}}};
 int next_replaced = 0;
 
 // O_PATH asks for no permission on the folder itself; where it is missing, a
@@ -53,22 +54,31 @@ ProbeAt probe_at(const char* path, bool read_names) {
   }
   size_t length = static_cast<size_t>(last_separator - path) + 1;
   const char* name = last_separator + 1;
-  for (int index = 0; index < 2; ++index) {
-    const ProbeFolder& folder = probe_folders[index];
+  int index = -1;
+  for (int held = 0; held < 2; ++held) {
+    const ProbeFolder& folder = probe_folders[held];
     if (folder.descriptor >= 0 && folder.length == length &&
         memcmp(folder.path, path, length) == 0) {
-      return {folder.descriptor, name, folder.has_names ? index : -1};
+      // A folder opened without its names is opened again, once, when they
+      // are wanted after all.
+      if (!read_names || folder.names_tried) {
+        return {folder.descriptor, name, folder.has_names ? held : -1};
+      }
+      index = held;
     }
   }
   if (length >= PATH_MAX) {
     return {AT_FDCWD, path, -1};
   }
-  int index = next_replaced;
-  next_replaced = 1 - next_replaced;
+  if (index < 0) {
+    index = next_replaced;
+    next_replaced = 1 - next_replaced;
+  }
   release(index);
   ProbeFolder& slot = probe_folders[index];
   memcpy(slot.path, path, length);
   slot.path[length] = '\0';
+  slot.names_tried = read_names;
   int descriptor = -1;
   if (read_names) {
     descriptor = open(slot.path, kListedFolderFlags);
