@@ -9,13 +9,28 @@
 // succeeded is decided as the kernel decides it for open(O_RDONLY). Anything
 // that is not a regular file or a folder (a named pipe, a device, a socket)
 // is opened for real, without blocking, as its answer depends on the driver.
+//
+// A process that may read every file whatever its mode bits needs no status
+// at all to know that a regular file would open: the name table of its
+// folder (folder_names.h) says it is there and is a regular file. Such a
+// file's slot keeps its path instead, and its status is taken when its stamp
+// or length is first asked for; the prune pass asks for neither.
+//
+// Where every probe asks for the stamp (the update pass), the status is
+// needed anyway and reading names would only add work. So names are read
+// only while the last file closed was closed without its status asked for:
+// the first probe of the prune pass turns them on, the first file compared
+// in the update pass turns them off. This decides only how an answer is
+// found, never what it is.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 
 #ifdef __linux__
 #include <linux/capability.h>
@@ -24,6 +39,7 @@
 
 #include "platform/file_system.h"
 #include "platform/posix/dos_time.h"
+#include "platform/posix/folder_names.h"
 #include "platform/posix/listed_entry.h"
 #include "platform/posix/probe_folders.h"
 
@@ -38,11 +54,18 @@ int fail(int code) {
 // more slots leave room for a caller that holds one while it probes another.
 struct OpenSlot {
   bool in_use;
+  bool status_pending;  // opened from a name table: `path` is still to be looked up
+  bool status_asked;    // whether its stamp or length was asked for
+  int code;             // 0, or why the status could not be had
   time_t modified;
   off_t size;
+  char path[PATH_MAX];
 };
 constexpr int kSlotCount = 8;
 OpenSlot open_slots[kSlotCount];
+
+// Whether the files probed now are closed without their status asked for.
+bool names_pay = true;
 
 // How far the process may read files whatever their mode bits. velk never
 // changes its identity, so this and its user id are learnt once.
@@ -148,38 +171,106 @@ OpenSlot* slot_of(FileHandle file) {
   return &open_slots[file];
 }
 
+OpenSlot* free_slot() {
+  for (OpenSlot& slot : open_slots) {
+    if (!slot.in_use) {
+      return &slot;
+    }
+  }
+  fail(EMFILE);
+  return nullptr;
+}
+
+FileHandle handle_of(const OpenSlot* slot) {
+  return static_cast<FileHandle>(slot - open_slots);
+}
+
+// 0 when the entry that `at` names would open, else the code the open would
+// fail with; `status` is the entry's, as far as it was had.
+int open_code(const ProbeAt& at, struct stat* status) {
+  if (S_ISDIR(status->st_mode)) {
+    return EISDIR;  // a folder cannot be opened as a file, as on Windows
+  }
+  if (S_ISREG(status->st_mode)) {
+    return read_permission(at, *status);
+  }
+  return open_special(at, status);
+}
+
+// Whether the name table of the path's folder says it is a regular file; the
+// open would succeed for a process that reads every file. The slot keeps the
+// path, so that its status can be had later.
+bool opened_from_names(const char* path, OpenSlot** opened) {
+  if (!names_pay || identity().read_override != ReadOverride::kEvery) {
+    return false;
+  }
+  ProbeAt at = probe_at(path, true);
+  size_t length = strlen(path);
+  if (at.names < 0 || length >= PATH_MAX || !take_folder_file(at.names, at.name)) {
+    return false;
+  }
+  OpenSlot* slot = free_slot();
+  if (slot != nullptr) {
+    slot->in_use = true;
+    slot->status_pending = true;
+    slot->status_asked = false;
+    memcpy(slot->path, path, length + 1);
+  }
+  *opened = slot;
+  return true;
+}
+
+// The status of a file opened from a name table, looked up once, on first
+// use. An entry that has since gone, or become a folder, fails then.
+int settle(OpenSlot* slot) {
+  slot->status_asked = true;
+  if (slot->status_pending) {
+    slot->status_pending = false;
+    ProbeAt at = probe_at(slot->path, false);
+    struct stat status;
+    if (fstatat(at.folder, at.name, &status, 0) != 0) {
+      slot->code = errno;
+      return slot->code;
+    }
+    slot->code = open_code(at, &status);
+    slot->modified = status.st_mtim.tv_sec;
+    slot->size = status.st_size;
+  }
+  return slot->code;
+}
+
 }  // namespace
 
 FileHandle open_read(const char* path) {
   struct stat status;
-  ProbeAt at{AT_FDCWD, path};
+  ProbeAt at{AT_FDCWD, path, -1};
   if (!take_listed(path, &status)) {
-    at = probe_at(path);
+    OpenSlot* opened = nullptr;
+    if (opened_from_names(path, &opened)) {
+      return opened != nullptr ? handle_of(opened) : kNoFile;
+    }
+    at = probe_at(path, false);
     if (fstatat(at.folder, at.name, &status, 0) != 0) {
       fail(errno);
       return kNoFile;
     }
   }
-  int code = 0;
-  if (S_ISDIR(status.st_mode)) {
-    code = EISDIR;  // a folder cannot be opened as a file, as on Windows
-  } else if (S_ISREG(status.st_mode)) {
-    code = read_permission(at, status);
-  } else {
-    code = open_special(at, &status);
-  }
+  int code = open_code(at, &status);
   if (code != 0) {
     fail(code);
     return kNoFile;
   }
-  for (FileHandle file = 0; file < kSlotCount; ++file) {
-    if (!open_slots[file].in_use) {
-      open_slots[file] = OpenSlot{true, status.st_mtim.tv_sec, status.st_size};
-      return file;
-    }
+  OpenSlot* slot = free_slot();
+  if (slot == nullptr) {
+    return kNoFile;
   }
-  fail(EMFILE);
-  return kNoFile;
+  slot->in_use = true;
+  slot->status_pending = false;
+  slot->status_asked = false;
+  slot->code = 0;
+  slot->modified = status.st_mtim.tv_sec;
+  slot->size = status.st_size;
+  return handle_of(slot);
 }
 
 int close_file(FileHandle file) {
@@ -188,21 +279,30 @@ int close_file(FileHandle file) {
     return fail(EBADF);
   }
   slot->in_use = false;
+  names_pay = !slot->status_asked;
   return 0;
 }
 
 int file_stamp(FileHandle file, DosStamp* stamp) {
-  const OpenSlot* slot = slot_of(file);
+  OpenSlot* slot = slot_of(file);
   if (slot == nullptr) {
     return fail(EBADF);
+  }
+  if (int code = settle(slot); code != 0) {
+    *stamp = DosStamp{0, 0};
+    return fail(code);
   }
   return dos_stamp_of(slot->modified, stamp) ? 0 : fail(EOVERFLOW);
 }
 
 int32_t file_length(FileHandle file) {
-  const OpenSlot* slot = slot_of(file);
+  OpenSlot* slot = slot_of(file);
   if (slot == nullptr) {
     fail(EBADF);
+    return -1;
+  }
+  if (int code = settle(slot); code != 0) {
+    fail(code);
     return -1;
   }
   return static_cast<int32_t>(static_cast<uint32_t>(slot->size));

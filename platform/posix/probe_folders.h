@@ -14,11 +14,13 @@
 struct ProbeAt {
   int folder;        // a folder descriptor, or AT_FDCWD
   const char* name;  // what to look up in it: the last name, or the whole path
+  int names;         // the folder's name table (folder_names.h), or -1
 };
 
 // The folder and name to look `path` up with. When the folder part cannot be
 // opened, the whole path is looked up as it is, so that errors are reported
-// exactly as for the path.
-ProbeAt probe_at(const char* path);
+// exactly as for the path. With `read_names`, a folder opened now also has
+// its file names read into its table, where it can be read.
+ProbeAt probe_at(const char* path, bool read_names);
 // Closes the folders held for probes.
 void forget_probe_folders();
