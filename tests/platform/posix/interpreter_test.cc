@@ -86,6 +86,26 @@ TEST_F(Interpreter, CopiesAFileIntoAFolderWithItsTimeAndMode) {
       "1 File(s) copied\n");
 }
 
+// Some modes are given when the file is made, the rest once it is complete:
+// either way the copy must end with exactly the source's bits, including those
+// the creation mask would take away and the set-id bits.
+TEST_F(Interpreter, KeepsEveryPermissionBitWhateverTheCreationMask) {
+  const mode_t modes[] = {0644, 0666, 0777, 0444, 0400, 0000, 04755, 02750, 01777};
+  for (mode_t mode : modes) {
+    std::string name = "s/m" + std::to_string(mode);
+    write_file(dir_.at(name), "x");
+    ASSERT_EQ(chmod(dir_.at(name).c_str(), mode), 0);
+  }
+  Ran ran =
+      run("xcopy /I/F/E/C/Y/H/R/K/O/X/G " + quoted(dir_.at("s")) + " " + quoted(dir_.at("b")));
+  EXPECT_EQ(ran.code, 0) << ran.err;
+  for (mode_t mode : modes) {
+    std::string name = "m" + std::to_string(mode);
+    EXPECT_EQ(status_of(dir_.at("b/" + name)).st_mode & 07777, mode) << name;
+    EXPECT_EQ(read_file(dir_.at("b/" + name)), "x") << name;
+  }
+}
+
 TEST_F(Interpreter, AReadOnlyCopyIsReplacedOnlyWithR) {
   write_file(dir_.at("s/a.txt"), "new");
   write_file(dir_.at("s/b.txt"), "new");
