@@ -243,9 +243,7 @@ class Bench:
     # Next backup, nothing changed: the target is an exact copy.
     def unchanged(self):
         copy_tree(self.src, self.dst)
-        tools = [
-            ("velk", self.velk(self.src, self.dst, "restore")),
-            ("rsync -a --delete", ["rsync", "-a", "--delete", self.src + "/", self.dst + "/"]),
+        tools = self.next_backup_tools() + [
             ("floor: du -s both", ["du", "-s", self.src, self.dst]),
         ]
         # velk must find nothing to do: not one line printed.
@@ -268,10 +266,7 @@ class Bench:
                 stamp = mtime_of(index) + 1000 * salt[0]
                 os.utime(path, (stamp, stamp))
 
-        tools = [
-            ("velk", self.velk(self.src, self.dst, "restore")),
-            ("rsync -a --delete", ["rsync", "-a", "--delete", self.src + "/", self.dst + "/"]),
-        ]
+        tools = self.next_backup_tools()
         try:
             return self.rounds(self.args.runs, tools, prepare,
                                lambda _: same_files(self.src, self.dst))
@@ -281,6 +276,13 @@ class Bench:
                 with open(path, "wb") as handle:
                     handle.write(content_of(index, self.args.file_size))
                 os.utime(path, (mtime_of(index), mtime_of(index)))
+
+    # A next backup by velk and by rsync, into the target as it stands.
+    def next_backup_tools(self):
+        return [
+            ("velk", self.velk(self.src, self.dst, "restore")),
+            ("rsync -a --delete", ["rsync", "-a", "--delete", self.src + "/", self.dst + "/"]),
+        ]
 
     # Next backup after every tenth file of the source was deleted.
     def deleted(self):
@@ -299,10 +301,7 @@ class Bench:
                 if not os.path.exists(target):
                     shutil.copy2(os.path.join(stash, "%d" % index), target)
 
-        tools = [
-            ("velk", self.velk(self.src, self.dst, "restore")),
-            ("rsync -a --delete", ["rsync", "-a", "--delete", self.src + "/", self.dst + "/"]),
-        ]
+        tools = self.next_backup_tools()
         try:
             return self.rounds(self.args.runs, tools, prepare,
                                lambda _: same_files(self.src, self.dst))
