@@ -25,6 +25,13 @@ constexpr uint32_t kAttributeReparsePoint = 0x400;
 // Every search asks for all five ordinary bits, so nothing is passed over.
 constexpr uint32_t kSearchMask = 0x37;
 
+// Hidden, system and folder entries are listed only when the mask asks for
+// them, as the old DOS searches did; the full mask lets everything through.
+inline bool mask_admits(uint32_t attributes, uint32_t mask) {
+  uint32_t special = attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory);
+  return (special & ~mask) == 0;
+}
+
 constexpr size_t kNameSize = 260;
 
 // One entry of a folder listing. The caller owns it; `search_state` is the

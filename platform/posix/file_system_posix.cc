@@ -67,11 +67,6 @@ bool fill_record(FindRecord* record, const char* name, const struct stat& status
   return true;
 }
 
-bool wanted(uint32_t attributes, uint32_t mask) {
-  uint32_t special = attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory);
-  return (special & ~mask) == 0;
-}
-
 // A stand-in status made from the kind a listing gives, for an entry whose
 // own status cannot be had: no size, no stamp, not read-only.
 bool status_from_type(unsigned char type, struct stat* status) {
@@ -166,7 +161,7 @@ int next_listed(FindRecord* record, uint32_t mask) {
     if (!fill_record(record, entry->d_name, status, points_at_folder)) {
       continue;
     }
-    if (wanted(record->attributes, mask)) {
+    if (mask_admits(record->attributes, mask)) {
       if (named != nullptr && status_known && S_ISREG(status.st_mode)) {
         remember_listed(named->folder, named->folder_length, entry->d_name, status);
       }
@@ -213,7 +208,7 @@ int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
   if (!fill_record(record, last, status, points_at_folder)) {
     return fail(ENAMETOOLONG);
   }
-  if (!wanted(record->attributes, mask)) {
+  if (!mask_admits(record->attributes, mask)) {
     return fail(ENOENT);
   }
   return 0;

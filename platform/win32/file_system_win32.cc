@@ -59,13 +59,6 @@ int listing_stopped() {
   return fail();
 }
 
-// Hidden, system and folder entries are reported only when the mask asks for
-// them, as the old DOS searches did; the full mask lets everything through.
-bool wanted(uint32_t attributes, uint32_t mask) {
-  uint32_t special = attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory);
-  return (special & ~mask) == 0;
-}
-
 void fill_record(FindRecord* record, const WIN32_FIND_DATAA& found) {
   record->size = found.nFileSizeLow;
   record->attributes = found.dwFileAttributes;
@@ -86,7 +79,7 @@ void fill_record(FindRecord* record, const WIN32_FIND_DATAA& found) {
 // Reads on from the entry in `found` to the first one the mask lets through:
 // 0 with it in `record`, else non-zero with the system's code recorded.
 int next_wanted(HANDLE search, WIN32_FIND_DATAA* found, uint32_t mask, FindRecord* record) {
-  while (!wanted(found->dwFileAttributes, mask)) {
+  while (!mask_admits(found->dwFileAttributes, mask)) {
     if (!FindNextFileA(search, found)) {
       return listing_stopped();
     }
