@@ -14,6 +14,7 @@
 
 #include "platform/file_system.h"
 #include "platform/posix/dos_time.h"
+#include "platform/posix/failure.h"
 #include "platform/posix/listed_entry.h"
 #include "platform/posix/probe_folders.h"
 #include "platform/text.h"
@@ -25,12 +26,12 @@ const bool kNamesFoldCase = false;
 
 int error_indicator = 0;
 
-namespace {
-
-int fail(int code) {
+int record_failure(int code) {
   error_indicator = code != 0 ? code : EIO;
   return -1;
 }
+
+namespace {
 
 uint32_t attributes_of(const char* name, const struct stat& status, bool points_at_folder) {
   uint32_t attributes = 0;
@@ -138,7 +139,7 @@ int next_listed(FindRecord* record, uint32_t mask) {
     errno = 0;
     struct dirent* entry = readdir(listing);
     if (entry == nullptr) {
-      return errno != 0 ? fail(errno) : 1;
+      return errno != 0 ? record_failure(errno) : 1;
     }
     struct stat status;
     bool status_known = fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0;
@@ -150,7 +151,7 @@ int next_listed(FindRecord* record, uint32_t mask) {
       // Report them with the kind the listing gives, so that the passes try
       // them and name what fails, rather than pass them over in silence.
       if (!status_from_type(entry->d_type, &status)) {
-        return fail(errno);
+        return record_failure(errno);
       }
     }
     bool points_at_folder = false;
@@ -181,35 +182,35 @@ int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
     char folder[PATH_MAX];
     size_t length = static_cast<size_t>(last - pattern);
     if (length >= sizeof folder) {
-      return fail(ENAMETOOLONG);
+      return record_failure(ENAMETOOLONG);
     }
     memcpy(folder, pattern, length);
     folder[length] = '\0';
     forget_probe_folders();
     DIR* listing = opendir(length == 0 ? "." : folder);
     if (listing == nullptr) {
-      return fail(errno);
+      return record_failure(errno);
     }
     record->search_state = start_listing(listing, folder, length);
     int found = next_listed(record, mask);
     if (found == 1) {
-      return fail(ENOENT);  // Nothing listed is a failure of find_first, as on Windows.
+      return record_failure(ENOENT);  // Nothing listed is a failure of find_first, as on Windows.
     }
     return found;
   }
 
   struct stat status;
   if (lstat(pattern, &status) != 0) {
-    return fail(errno);
+    return record_failure(errno);
   }
   struct stat target;
   bool points_at_folder =
       S_ISLNK(status.st_mode) && stat(pattern, &target) == 0 && S_ISDIR(target.st_mode);
   if (!fill_record(record, last, status, points_at_folder)) {
-    return fail(ENAMETOOLONG);
+    return record_failure(ENAMETOOLONG);
   }
   if (!mask_admits(record->attributes, mask)) {
-    return fail(ENOENT);
+    return record_failure(ENOENT);
   }
   return 0;
 }
@@ -235,27 +236,27 @@ void find_close(FindRecord* record) {
 }
 
 int make_dir(const char* path) {
-  return mkdir(path, 0777) == 0 ? 0 : fail(errno);
+  return mkdir(path, 0777) == 0 ? 0 : record_failure(errno);
 }
 
 int remove_file(const char* path) {
   struct stat status;
   if (lstat(path, &status) != 0) {
-    return fail(errno);
+    return record_failure(errno);
   }
   if (S_ISDIR(status.st_mode)) {
-    return fail(EISDIR);
+    return record_failure(EISDIR);
   }
   // A file without its owner-write bit is read-only, and is kept as Windows
   // keeps a read-only file.
   if (!S_ISLNK(status.st_mode) && (status.st_mode & S_IWUSR) == 0) {
-    return fail(EACCES);
+    return record_failure(EACCES);
   }
-  return unlink(path) == 0 ? 0 : fail(errno);
+  return unlink(path) == 0 ? 0 : record_failure(errno);
 }
 
 int remove_link(const char* path, uint32_t /*attributes*/) {
-  return unlink(path) == 0 ? 0 : fail(errno);
+  return unlink(path) == 0 ? 0 : record_failure(errno);
 }
 
 bool error_is_not_found(int code) {
@@ -269,7 +270,7 @@ const char* error_text(int code) {
 int resolve_path(const char* path, char* out, size_t size) {
   char resolved[PATH_MAX];
   if (realpath(path, resolved) == nullptr) {
-    return fail(errno);
+    return record_failure(errno);
   }
-  return text_copy(out, size, resolved) ? 0 : fail(ENAMETOOLONG);
+  return text_copy(out, size, resolved) ? 0 : record_failure(ENAMETOOLONG);
 }

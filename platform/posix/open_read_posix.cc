@@ -39,16 +39,12 @@
 
 #include "platform/file_system.h"
 #include "platform/posix/dos_time.h"
+#include "platform/posix/failure.h"
 #include "platform/posix/folder_names.h"
 #include "platform/posix/listed_entry.h"
 #include "platform/posix/probe_folders.h"
 
 namespace {
-
-int fail(int code) {
-  error_indicator = code != 0 ? code : EIO;
-  return -1;
-}
 
 // What the probes ask of an open file. files_match holds two at once; a few
 // more slots leave room for a caller that holds one while it probes another.
@@ -177,7 +173,7 @@ OpenSlot* free_slot() {
       return &slot;
     }
   }
-  fail(EMFILE);
+  record_failure(EMFILE);
   return nullptr;
 }
 
@@ -251,13 +247,13 @@ FileHandle open_read(const char* path) {
     }
     at = probe_at(path, false);
     if (fstatat(at.folder, at.name, &status, 0) != 0) {
-      fail(errno);
+      record_failure(errno);
       return kNoFile;
     }
   }
   int code = open_code(at, &status);
   if (code != 0) {
-    fail(code);
+    record_failure(code);
     return kNoFile;
   }
   OpenSlot* slot = free_slot();
@@ -276,7 +272,7 @@ FileHandle open_read(const char* path) {
 int close_file(FileHandle file) {
   OpenSlot* slot = slot_of(file);
   if (slot == nullptr) {
-    return fail(EBADF);
+    return record_failure(EBADF);
   }
   slot->in_use = false;
   names_pay = !slot->status_asked;
@@ -286,23 +282,23 @@ int close_file(FileHandle file) {
 int file_stamp(FileHandle file, DosStamp* stamp) {
   OpenSlot* slot = slot_of(file);
   if (slot == nullptr) {
-    return fail(EBADF);
+    return record_failure(EBADF);
   }
   if (int code = settle(slot); code != 0) {
     *stamp = DosStamp{0, 0};
-    return fail(code);
+    return record_failure(code);
   }
-  return dos_stamp_of(slot->modified, stamp) ? 0 : fail(EOVERFLOW);
+  return dos_stamp_of(slot->modified, stamp) ? 0 : record_failure(EOVERFLOW);
 }
 
 int32_t file_length(FileHandle file) {
   OpenSlot* slot = slot_of(file);
   if (slot == nullptr) {
-    fail(EBADF);
+    record_failure(EBADF);
     return -1;
   }
   if (int code = settle(slot); code != 0) {
-    fail(code);
+    record_failure(code);
     return -1;
   }
   return static_cast<int32_t>(static_cast<uint32_t>(slot->size));
