@@ -32,8 +32,10 @@ void walk_folder(char* listed, char* other, EntryHandler handle) {
     report_too_long(listed, nullptr);
     return;
   }
+  // The passes read only each entry's name and attributes, so the listing
+  // need not learn the rest.
   FindRecord record;
-  if (find_first(pattern, kSearchMask, &record) != 0) {
+  if (find_first_basic(pattern, kSearchMask, &record) != 0) {
     // A folder that is not there holds nothing; one that is there but cannot
     // be read is a failure worth naming.
     if (!error_is_not_found(error_indicator)) {

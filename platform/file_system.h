@@ -65,6 +65,13 @@ extern int error_indicator;
 // reported alone when it exists. Returns 0 with the first entry in `record`,
 // else non-zero. find_close must follow, also after a failure.
 int find_first(const char* pattern, uint32_t mask, FindRecord* record);
+// Starts a search as find_first does, for a caller that reads only each
+// entry's name and attributes, as the passes do. The listing may then skip
+// what costs extra to learn: on POSIX an entry's kind comes from the folder
+// listing itself, without a status call per entry, so `size`, `time` and
+// `date` are 0 and the read-only bit is not looked up. Folder, link, hidden
+// and ordinary-file bits are the ones find_first gives.
+int find_first_basic(const char* pattern, uint32_t mask, FindRecord* record);
 // Returns 0 with the next entry in `record`; non-zero at the end, where
 // error_indicator is left alone, or on an error, which sets it.
 int find_next(FindRecord* record);

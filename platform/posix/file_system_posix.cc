@@ -15,7 +15,6 @@
 #include "platform/file_system.h"
 #include "platform/posix/dos_time.h"
 #include "platform/posix/failure.h"
-#include "platform/posix/listed_entry.h"
 #include "platform/posix/probe_folders.h"
 #include "platform/text.h"
 
@@ -90,40 +89,21 @@ bool status_from_type(unsigned char type, struct stat* status) {
   return true;
 }
 
-// An open listing that knows its folder's path, so that the file it reports
-// can be remembered for the probe that follows (see listed_entry.h). Searches
-// nest as deep as the tree; beyond the first few levels a search holds its
-// bare DIR and its files are simply not remembered.
-struct NamedListing {
-  DIR* listing;
-  size_t folder_length;
-  char folder[PATH_MAX];
+// An open listing: the folder's stream, and whether its entries are reported
+// from the kind the folder gives them (find_first_basic) rather than from a
+// status of their own. Searches nest as deep as the tree, so each one is
+// allocated when it starts.
+struct Listing {
+  DIR* stream;
+  bool basic;
 };
-constexpr int kNamedListings = 32;
-NamedListing named_listings[kNamedListings];
 
-NamedListing* named_listing_of(void* search_state) {
-  auto at = reinterpret_cast<uintptr_t>(search_state);
-  auto first = reinterpret_cast<uintptr_t>(&named_listings[0]);
-  auto end = reinterpret_cast<uintptr_t>(&named_listings[kNamedListings]);
-  return at >= first && at < end ? static_cast<NamedListing*>(search_state) : nullptr;
-}
-
-DIR* listing_of(void* search_state) {
-  NamedListing* named = named_listing_of(search_state);
-  return named != nullptr ? named->listing : static_cast<DIR*>(search_state);
-}
-
-void* start_listing(DIR* listing, const char* folder, size_t folder_length) {
-  for (NamedListing& named : named_listings) {
-    if (named.listing == nullptr) {
-      named.listing = listing;
-      named.folder_length = folder_length;
-      memcpy(named.folder, folder, folder_length);
-      return &named;
-    }
-  }
-  return listing;
+// The status an entry of a basic listing is reported with. A folder or a
+// regular file is known from its kind alone. A link needs its own status and
+// that of what it points at (a folder link carries the folder bit), and an
+// entry of an unknown kind needs its status to be told at all.
+bool basic_status(unsigned char type, struct stat* status) {
+  return (type == DT_DIR || type == DT_REG) && status_from_type(type, status);
 }
 
 // Reads entries of an open listing until one can be reported: 0 with an
@@ -131,27 +111,27 @@ void* start_listing(DIR* listing, const char* folder, size_t folder_length) {
 // and its status is passed over, as a listing made a moment later would not
 // have shown it.
 int next_listed(FindRecord* record, uint32_t mask) {
-  forget_listed();
-  NamedListing* named = named_listing_of(record->search_state);
-  DIR* listing = listing_of(record->search_state);
-  int folder = dirfd(listing);
+  const Listing* listing = static_cast<const Listing*>(record->search_state);
+  int folder = dirfd(listing->stream);
   for (;;) {
     errno = 0;
-    struct dirent* entry = readdir(listing);
+    struct dirent* entry = readdir(listing->stream);
     if (entry == nullptr) {
       return errno != 0 ? record_failure(errno) : 1;
     }
     struct stat status;
-    bool status_known = fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!status_known) {
-      if (errno == ENOENT) {
-        continue;
-      }
-      // A folder that may be read but not searched still names its entries.
-      // Report them with the kind the listing gives, so that the passes try
-      // them and name what fails, rather than pass them over in silence.
-      if (!status_from_type(entry->d_type, &status)) {
-        return record_failure(errno);
+    if (!listing->basic || !basic_status(entry->d_type, &status)) {
+      if (fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) {
+          continue;
+        }
+        // A folder that may be read but not searched still names its
+        // entries. Report them with the kind the listing gives, so that the
+        // passes try them and name what fails, rather than pass them over in
+        // silence.
+        if (!status_from_type(entry->d_type, &status)) {
+          return record_failure(errno);
+        }
       }
     }
     bool points_at_folder = false;
@@ -159,21 +139,14 @@ int next_listed(FindRecord* record, uint32_t mask) {
       struct stat target;
       points_at_folder = fstatat(folder, entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
     }
-    if (!fill_record(record, entry->d_name, status, points_at_folder)) {
-      continue;
-    }
-    if (mask_admits(record->attributes, mask)) {
-      if (named != nullptr && status_known && S_ISREG(status.st_mode)) {
-        remember_listed(named->folder, named->folder_length, entry->d_name, status);
-      }
+    if (fill_record(record, entry->d_name, status, points_at_folder) &&
+        mask_admits(record->attributes, mask)) {
       return 0;
     }
   }
 }
 
-}  // namespace
-
-int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
+int start_search(const char* pattern, uint32_t mask, FindRecord* record, bool basic) {
   record->search_state = nullptr;
   const char* slash = strrchr(pattern, '/');
   const char* last = slash != nullptr ? slash + 1 : pattern;
@@ -187,11 +160,18 @@ int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
     memcpy(folder, pattern, length);
     folder[length] = '\0';
     forget_probe_folders();
-    DIR* listing = opendir(length == 0 ? "." : folder);
+    auto* listing = static_cast<Listing*>(malloc(sizeof(Listing)));
     if (listing == nullptr) {
-      return record_failure(errno);
+      return record_failure(ENOMEM);
     }
-    record->search_state = start_listing(listing, folder, length);
+    listing->stream = opendir(length == 0 ? "." : folder);
+    if (listing->stream == nullptr) {
+      int code = errno;
+      free(listing);
+      return record_failure(code);
+    }
+    listing->basic = basic;
+    record->search_state = listing;
     int found = next_listed(record, mask);
     if (found == 1) {
       return record_failure(ENOENT);  // Nothing listed is a failure of find_first, as on Windows.
@@ -199,6 +179,7 @@ int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
     return found;
   }
 
+  // A single entry: its status is taken to know that it is there at all.
   struct stat status;
   if (lstat(pattern, &status) != 0) {
     return record_failure(errno);
@@ -215,6 +196,16 @@ int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
   return 0;
 }
 
+}  // namespace
+
+int find_first(const char* pattern, uint32_t mask, FindRecord* record) {
+  return start_search(pattern, mask, record, false);
+}
+
+int find_first_basic(const char* pattern, uint32_t mask, FindRecord* record) {
+  return start_search(pattern, mask, record, true);
+}
+
 int find_next(FindRecord* record) {
   if (record->search_state == nullptr) {
     return -1;
@@ -225,12 +216,10 @@ int find_next(FindRecord* record) {
 
 void find_close(FindRecord* record) {
   if (record->search_state != nullptr) {
-    forget_listed();
     forget_probe_folders();
-    closedir(listing_of(record->search_state));
-    if (NamedListing* named = named_listing_of(record->search_state)) {
-      named->listing = nullptr;
-    }
+    auto* listing = static_cast<Listing*>(record->search_state);
+    closedir(listing->stream);
+    free(listing);
     record->search_state = nullptr;
   }
 }

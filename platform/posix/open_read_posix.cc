@@ -41,7 +41,6 @@
 #include "platform/posix/dos_time.h"
 #include "platform/posix/failure.h"
 #include "platform/posix/folder_names.h"
-#include "platform/posix/listed_entry.h"
 #include "platform/posix/probe_folders.h"
 
 namespace {
@@ -238,18 +237,15 @@ int settle(OpenSlot* slot) {
 }  // namespace
 
 FileHandle open_read(const char* path) {
+  OpenSlot* opened = nullptr;
+  if (opened_from_names(path, &opened)) {
+    return opened != nullptr ? handle_of(opened) : kNoFile;
+  }
+  ProbeAt at = probe_at(path, false);
   struct stat status;
-  ProbeAt at{AT_FDCWD, path, -1};
-  if (!take_listed(path, &status)) {
-    OpenSlot* opened = nullptr;
-    if (opened_from_names(path, &opened)) {
-      return opened != nullptr ? handle_of(opened) : kNoFile;
-    }
-    at = probe_at(path, false);
-    if (fstatat(at.folder, at.name, &status, 0) != 0) {
-      record_failure(errno);
-      return kNoFile;
-    }
+  if (fstatat(at.folder, at.name, &status, 0) != 0) {
+    record_failure(errno);
+    return kNoFile;
   }
   int code = open_code(at, &status);
   if (code != 0) {

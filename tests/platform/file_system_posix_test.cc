@@ -2,6 +2,7 @@
 // attributes from names and permission bits, symbolic links, sparse files.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,11 +14,14 @@
 
 namespace {
 
+using StartSearch = int (*)(const char*, uint32_t, FindRecord*);
+
 // The names a listing yields, with their attributes.
-std::vector<std::pair<std::string, uint32_t>> listing(const std::string& folder) {
+std::vector<std::pair<std::string, uint32_t>> listing(const std::string& folder,
+                                                      StartSearch start = find_first) {
   std::vector<std::pair<std::string, uint32_t>> entries;
   FindRecord record;
-  if (find_first((folder + kSearchAllSuffix).c_str(), kSearchMask, &record) == 0) {
+  if (start((folder + kSearchAllSuffix).c_str(), kSearchMask, &record) == 0) {
     do {
       entries.emplace_back(record.name, record.attributes);
     } while (find_next(&record) == 0);
@@ -36,6 +40,7 @@ TEST(FindFirst, ListsEveryEntryWithItsAttributes) {
   write_file(dir.at("locked.txt"), "x");
   set_read_only(dir.at("locked.txt"), true);
   make_dirs(dir.at("sub"));
+  ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0600), 0);  // a kind the listing does not name alone
 
   auto entries = listing(dir.path());
   std::vector<std::pair<std::string, uint32_t>> expected = {
@@ -43,10 +48,16 @@ TEST(FindFirst, ListsEveryEntryWithItsAttributes) {
       {"..", kAttributeDirectory | kAttributeHidden},
       {".hidden", kAttributeArchive | kAttributeHidden},
       {"locked.txt", kAttributeArchive | kAttributeReadOnly},
+      {"pipe", kAttributeArchive},
       {"plain.txt", kAttributeArchive},
       {"sub", kAttributeDirectory},
   };
   EXPECT_EQ(entries, expected);
+
+  // A basic listing takes no status of its entries, so it cannot see the
+  // missing write bit; every other bit is the same.
+  expected[3].second &= ~kAttributeReadOnly;
+  EXPECT_EQ(listing(dir.path(), find_first_basic), expected);
 }
 
 TEST(FindFirst, ReportsLinksAsReparsePointsWithTheKindTheyPointAt) {
@@ -56,17 +67,19 @@ TEST(FindFirst, ReportsLinksAsReparsePointsWithTheKindTheyPointAt) {
   std::filesystem::create_directory_symlink(dir.at("folder"), dir.at("to_folder"));
   std::filesystem::create_symlink(dir.at("file"), dir.at("to_file"));
   std::filesystem::create_symlink(dir.at("nowhere"), dir.at("dangling"));
-  auto entries = listing(dir.path());
-  auto attributes_of = [&](const std::string& name) {
-    for (auto& [entry, attributes] : entries) {
-      if (entry == name)
-        return attributes;
-    }
-    return 0u;
-  };
-  EXPECT_EQ(attributes_of("to_folder"), kAttributeReparsePoint | kAttributeDirectory);
-  EXPECT_EQ(attributes_of("to_file"), kAttributeReparsePoint);
-  EXPECT_EQ(attributes_of("dangling"), kAttributeReparsePoint);
+  for (StartSearch start : {find_first, find_first_basic}) {
+    auto entries = listing(dir.path(), start);
+    auto attributes_of = [&](const std::string& name) {
+      for (auto& [entry, attributes] : entries) {
+        if (entry == name)
+          return attributes;
+      }
+      return 0u;
+    };
+    EXPECT_EQ(attributes_of("to_folder"), kAttributeReparsePoint | kAttributeDirectory);
+    EXPECT_EQ(attributes_of("to_file"), kAttributeReparsePoint);
+    EXPECT_EQ(attributes_of("dangling"), kAttributeReparsePoint);
+  }
 }
 
 TEST(FileLength, GivesTheLowHalfOfTheSize) {

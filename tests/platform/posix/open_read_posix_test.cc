@@ -219,46 +219,6 @@ TEST(OpenReadAsNobody, AnswersAsARealOpen) {
   }
 }
 
-// A listing hands the status of the file it just reported to the probe of
-// that very path that follows. It must serve nothing else: not a longer name
-// that begins with it, not a second probe, and nothing after the listing has
-// moved on or ended; each of those sees the file as it is now.
-TEST(OpenRead, TakesTheListedStatusOnlyForTheProbeRightAfterTheListing) {
-  TempDir dir;
-  write_file(dir.at("a"), "12345");
-  write_file(dir.at("ab"), "1");
-  FindRecord record;
-  std::string pattern = dir.path() + kSearchAllSuffix;
-  ASSERT_EQ(find_first(pattern.c_str(), kSearchMask, &record), 0);
-  bool saw_a = false;
-  do {
-    if (std::string(record.name) != "a") {
-      continue;
-    }
-    saw_a = true;
-    write_file(dir.at("a"), "123");  // changed after the listing saw it
-    FileHandle other = open_read(dir.at("ab").c_str());
-    ASSERT_NE(other, kNoFile);
-    EXPECT_EQ(file_length(other), 1);
-    close_file(other);
-    FileHandle first = open_read(dir.at("a").c_str());
-    ASSERT_NE(first, kNoFile);
-    EXPECT_EQ(file_length(first), 5);  // what the listing reported
-    close_file(first);
-    FileHandle again = open_read(dir.at("a").c_str());
-    ASSERT_NE(again, kNoFile);
-    EXPECT_EQ(file_length(again), 3);  // the file as it is now
-    close_file(again);
-    write_file(dir.at("a"), "1234567");
-  } while (find_next(&record) == 0);
-  find_close(&record);
-  EXPECT_TRUE(saw_a);
-  FileHandle after = open_read(dir.at("a").c_str());
-  ASSERT_NE(after, kNoFile);
-  EXPECT_EQ(file_length(after), 7);
-  close_file(after);
-}
-
 // Probes look names up in a folder they opened once. A listing starting or
 // ending lets go of it, so a probe after that sees the folder that the path
 // names now, not one that was moved away.
