@@ -401,6 +401,9 @@ def machine_text(work):
 
 
 def measure(args, work, files, folders, scenarios, runs):
+    # Each tree size has a folder of its own, so that --keep can leave both.
+    work = os.path.join(work, "%d-files" % files)
+    os.makedirs(work)
     bench = Bench(args, work, files, folders)
     bench.args = argparse.Namespace(**{**vars(args), "runs": runs,
                                        "first_runs": min(args.first_runs, runs)})
@@ -414,8 +417,8 @@ def measure(args, work, files, folders, scenarios, runs):
         started = time.perf_counter()
         measured[name] = getattr(bench, name)()
         print("  %s: %.1f s" % (SCENARIOS[name], time.perf_counter() - started), file=sys.stderr)
-    for leftover in (bench.src, bench.dst, os.path.join(work, "stash")):
-        remove_tree(leftover)
+    if not args.keep:
+        remove_tree(work)
     return measured
 
 
